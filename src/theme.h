@@ -1,0 +1,72 @@
+// theme — the colour type, the light and dark palettes every screen draws
+// with, and small colour helpers (hex parsing and printing, mixing, HSB).
+//
+// Colours travel through the program as "#RRGGBB" strings and become `Rgb`
+// values only at the point of drawing. Nothing here touches GTK or cairo, keeps
+// state, or reports errors other than through return values: an unusable input
+// yields false or an unchanged value, never an exception.
+//
+// Threads: any thread may call any function; everything is pure.
+#pragma once
+
+#include <string>
+
+// A colour as three channels, each meant to lie in 0–1 (the helpers below
+// clamp where a value leaves that range).
+struct Rgb {
+    double r = 0.0;  // red
+    double g = 0.0;  // green
+    double b = 0.0;  // blue
+};
+
+// Parses "#RRGGBB" or "RRGGBB" (hex digits of either case). Short forms, an
+// alpha channel, colour names, signs, "0x" and surrounding spaces are refused.
+// On failure returns false and leaves `out` unchanged.
+bool hex_to_rgb(const std::string& hex, Rgb& out);
+
+// "#RRGGBB" in upper case. Each channel is rounded to the nearest of 0–255
+// (halves round up); values outside 0–1 are clamped, and a NaN channel counts
+// as 0, so any input prints a valid colour.
+std::string rgb_to_hex(const Rgb& c);
+
+// fg laid over bg with opacity alpha: per channel fg × alpha + bg × (1 − alpha).
+// alpha is clamped to 0–1 (a blend weight outside it means nothing); a NaN
+// alpha keeps fg, as mix_hex does for any unusable input.
+Rgb mix(const Rgb& fg, const Rgb& bg, double alpha);
+
+// mix on two hex colours, printed with rgb_to_hex. When either colour does not
+// parse, fg is returned exactly as given, so a caller's colour is never lost.
+std::string mix_hex(const std::string& fg, const std::string& bg, double alpha);
+
+// Hue/saturation/brightness to RGB. The hue wraps (1.25 is 0.25, −0.25 is
+// 0.75; 0 is red, 1/3 green, 2/3 blue); saturation and brightness are clamped
+// to 0–1. Non-finite input counts as 0, so the result is always a colour.
+Rgb hsb(double h, double s, double b);
+
+// One appearance of the window: fifteen named colours, each "#RRGGBB" in upper
+// case. A plain value; the application holds one copy and replaces it whole.
+struct Palette {
+    bool dark = false;         // true for the dark appearance
+    std::string window;        // background behind everything, around the cards
+    std::string bar;           // raised surfaces: toolbar, sidebar, footer, cards, rows, panels
+    std::string divider;       // hairlines, the sidebar edge, outlines of rows and panels
+    std::string text;          // primary text; also hover tint, bar tracks, scroll thumb
+    std::string secondary;     // secondary text and captions
+    std::string accent;        // the current choice, the editing outline, links, selected total
+    std::string control;       // fill of ordinary buttons, check boxes and fields
+    std::string control_edge;  // outline of the same controls
+    std::string track;         // a neutral track; no screen draws with it at present
+    std::string warn_bg;       // background for warnings; no screen draws with it at present
+    std::string warn_fg;       // warning text in the Settings panel
+    std::string danger_bg;     // background for dangers; no screen draws with it at present
+    std::string danger_fg;     // danger text; no screen draws with it at present
+    std::string ok_bg;         // background for success; no screen draws with it at present
+    std::string ok_fg;         // success text in the footer
+
+    // The fixed light appearance.
+    static Palette light();
+    // The fixed dark appearance (the underscore keeps it apart from the field).
+    static Palette dark_();
+    // dark_() when dark is true, else light().
+    static Palette for_theme(bool dark);
+};
