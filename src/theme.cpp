@@ -72,8 +72,7 @@ std::string rgb_to_hex(const Rgb& c) {
 
 Rgb mix(const Rgb& fg, const Rgb& bg, double alpha) {
     const double a = clamp_unit(alpha, 1.0);
-    return {fg.r * a + bg.r * (1.0 - a), fg.g * a + bg.g * (1.0 - a),
-            fg.b * a + bg.b * (1.0 - a)};
+    return {fg.r * a + bg.r * (1.0 - a), fg.g * a + bg.g * (1.0 - a), fg.b * a + bg.b * (1.0 - a)};
 }
 
 std::string mix_hex(const std::string& fg, const std::string& bg, double alpha) {

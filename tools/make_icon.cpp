@@ -57,8 +57,8 @@ void draw_shadow(cairo_t* cr) {
 }
 
 void draw_tile(cairo_t* cr) {
-    cairo_pattern_t* fill = cairo_pattern_create_linear(kTileX, kTileY, kTileX + kTileSize,
-                                                        kTileY + kTileSize);
+    cairo_pattern_t* fill =
+        cairo_pattern_create_linear(kTileX, kTileY, kTileX + kTileSize, kTileY + kTileSize);
     cairo_pattern_add_color_stop_rgb(fill, 0, kAccentStart.r, kAccentStart.g, kAccentStart.b);
     cairo_pattern_add_color_stop_rgb(fill, 1, kAccentEnd.r, kAccentEnd.g, kAccentEnd.b);
     rounded_rect(cr, kTileX, kTileY, kTileSize, kTileSize, kTileRadius);
