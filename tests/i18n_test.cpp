@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "i18n_data.h"
@@ -41,19 +43,25 @@ int index_of(const char* key) {
     return i18n_detail::find_key(key, i18n_data::KEYS, i18n_data::KEY_COUNT);
 }
 
-// Tests that switch the language put English back afterwards.
+// Tests start in English, whatever the session's locale, and end in it.
 class Language : public ::testing::Test {
 protected:
+    Language() { I18n::instance().set_language("en"); }
     ~Language() override { I18n::instance().set_language("en"); }
 };
 
 // --- The tables ---
 
 TEST(Tables, HoldTheFortyFourLanguagesSortedByCodeWithFourRightToLeft) {
+    const std::vector<LanguageInfo> available = I18n::available();
     ASSERT_EQ(i18n_data::LANG_COUNT, kCodes.size());
+    ASSERT_EQ(available.size(), kCodes.size());
     for (std::size_t i = 0; i < i18n_data::LANG_COUNT; ++i) {
         const i18n_data::LangEntry& l = i18n_data::LANGS[i];
         EXPECT_EQ(l.code, kCodes[i]);
+        EXPECT_EQ(available[i].code, l.code);
+        EXPECT_EQ(available[i].native_name, l.native_name);
+        EXPECT_EQ(available[i].rtl, l.rtl);
         EXPECT_EQ(l.rtl, kRightToLeft.count(l.code) == 1) << l.code;
         EXPECT_TRUE(l.native_name[0] != '\0' && su::is_valid_utf8(l.native_name)) << l.code;
         if (i > 0) {
@@ -273,41 +281,28 @@ TEST_F(Language, RightToLeftExactlyForArabicPersianHebrewAndUrdu) {
     }
 }
 
-TEST(Available, ListsEveryLanguageInTableOrder) {
-    const std::vector<LanguageInfo> list = I18n::available();
-    ASSERT_EQ(list.size(), kCodes.size());
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        EXPECT_EQ(list[i].code, kCodes[i]);
-        EXPECT_EQ(list[i].native_name, i18n_data::LANGS[i].native_name);
-    }
-    EXPECT_EQ(list[0].native_name, "\xD8\xA7\xD9\x84\xD8\xB9\xD8\xB1\xD8\xA8\xD9\x8A\xD8\xA9");
-    EXPECT_TRUE(list[0].rtl);
-}
-
-TEST_F(Language, FormatsFollowTheLanguage) {
-    struct Case {
-        const char* code;
-        const char* decimal;
-        const char* group;
-        const char* date;
-    };
-    const Case cases[] = {
-        {"en", ".", ",", "%m/%d/%y"},      {"de", ",", ".", "%d.%m.%y"},
-        {"fr", ",", "\u202F", "%d/%m/%y"}, {"pt", ",", "", "%d/%m/%y"},
-        {"sr", ",", "", "%d.%m.%y"},       {"bg", ",", "", "%d.%m.%y"},
-        {"ja", ".", ",", "%y/%m/%d"},      {"zh_TW", ".", ",", "%y/%m/%d"},
-        {"nl", ",", ".", "%d-%m-%y"},      {"sv", ",", "\u202F", "%y-%m-%d"},
-        {"lv", ",", "\u202F", "%y.%m.%d"}, {"tl", ".", ",", "%m/%d/%y"},
-    };
+// Workers translate status texts while the user may switch the language.
+TEST_F(Language, WorkersTranslateWhileTheLanguageChanges) {
     I18n& i18n = I18n::instance();
-    for (const Case& c : cases) {
-        i18n.set_language(c.code);
-        EXPECT_STREQ(i18n.number_format().decimal, c.decimal) << c.code;
-        EXPECT_STREQ(i18n.number_format().group, c.group) << c.code;
-        EXPECT_STREQ(i18n.date_format(), c.date) << c.code;
-    }
-    EXPECT_STREQ(i18n.ui_font_family(), "sans-serif");
-    EXPECT_STREQ(I18n::mono_font_family(), "monospace");
+    const int cancel = index_of("Cancel");
+    const char* german = i18n_data::LANGS[i18n_detail::language_index("de")].values[cancel];
+    const char* english = i18n_data::KEYS[cancel];
+    std::atomic<bool> stop{false};
+    std::atomic<int> odd{0};
+    std::thread worker([&] {
+        while (!stop.load()) {
+            const char* text = i18n.tr("Cancel");
+            const I18n::NumberFormat nf = i18n.number_format();
+            // Separators always come from one language's row, never half of each.
+            if ((text != german && text != english) || std::strcmp(nf.decimal, nf.group) == 0)
+                ++odd;
+        }
+    });
+    for (int i = 0; i < 2000; ++i)
+        i18n.set_language(i % 2 == 0 ? "de" : "en");
+    stop = true;
+    worker.join();
+    EXPECT_EQ(odd.load(), 0);
 }
 
 }  // namespace
