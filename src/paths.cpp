@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "strutil.h"
@@ -41,6 +43,39 @@ std::string password_database_home() {
         return {};
     }
     return found->pw_dir;
+}
+
+constexpr const char* kConfigFolder = "Brushwick";
+// The folder the program kept its settings in under its former name.
+constexpr const char* kLegacyConfigFolder = "Vetchmoor";
+constexpr const char* kSettingsFile = "settings.json";
+
+void make_private_dir(const std::string& path) {
+    // An existing folder (EEXIST) is the usual case. Any other failure is not
+    // reported here: the save that follows fails in turn, and the settings in
+    // memory stay in force for this run.
+    (void)::mkdir(path.c_str(), 0700);
+}
+
+// Moves base/Vetchmoor/settings.json to dir/settings.json unless dir already
+// has one; the rest of the old folder stays untouched.
+void move_legacy_settings(const std::string& base, const std::string& dir) {
+    const std::string target = dir + "/" + kSettingsFile;
+    const std::string legacy = base + "/" + kLegacyConfigFolder + "/" + kSettingsFile;
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0)
+        return;  // the current settings win; the old file stays where it is
+    if (::lstat(legacy.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return;  // nothing to move, or a folder that no reader would accept
+    // NOREPLACE: a settings file saved since the check above is never replaced.
+    if (::renameat2(AT_FDCWD, legacy.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0 &&
+        errno == EINVAL) {
+        // The filesystem has no NOREPLACE, so the check above has to do. Should
+        // this fail too, the old file stays and the next call tries again.
+        (void)::rename(legacy.c_str(), target.c_str());
+    }
+    // Any other failure (permissions, another filesystem) likewise leaves the
+    // old file where it is; the defaults apply until the move succeeds.
 }
 
 detail::SandboxFacts own_facts() {
@@ -84,6 +119,24 @@ std::string real_home() {
             return v;
     }
     return password_database_home();
+}
+
+// --- Configuration folder ---
+
+std::string config_dir() {
+    // The XDG rule: a relative XDG_CONFIG_HOME is ignored, like an empty one.
+    std::string base = env_string("XDG_CONFIG_HOME");
+    if (base.empty() || base[0] != '/') {
+        const std::string home = env_string("HOME");
+        if (home.empty())
+            return ".";
+        base = home + "/.config";
+    }
+    const std::string dir = base + "/" + kConfigFolder;
+    make_private_dir(base);
+    make_private_dir(dir);
+    move_legacy_settings(base, dir);
+    return dir;
 }
 
 // --- Mapping ---

@@ -48,6 +48,14 @@ std::string to_display_path(const std::string& scan_path);
 // (outside the home and the media folders). Always true natively and in Flatpak.
 bool is_writable_location(const std::string& display_path);
 
+// The program's configuration folder: "Brushwick" inside XDG_CONFIG_HOME (when
+// set and absolute) or else inside HOME + "/.config"; "." when neither is known
+// (then nothing is created). The base folder and the folder itself are created
+// with mode 0700 when missing, and a settings file left by the program's former
+// name ("Vetchmoor") is moved in once, unless a settings file is already there.
+// Every call repeats the creation and the move; errors are ignored.
+std::string config_dir();
+
 // --- The mapping as pure functions of the sandbox facts ---
 // The public functions above pass the process's own facts; tests pass chosen
 // ones, because the process-wide flags cannot be recomputed.

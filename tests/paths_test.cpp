@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <fstream>
 #include <sstream>
 
 #include "test_support.h"
@@ -13,6 +16,8 @@
 namespace {
 
 using paths::detail::SandboxFacts;
+using testing_support::FakeHome;
+using testing_support::read_file;
 using testing_support::run_test_in_child;
 
 const SandboxFacts kNative{false, false, "/home/ann"};
@@ -138,6 +143,74 @@ TEST(RealHome, FallsBackFromSnapRealHomeToHomeToThePasswordDatabase) {
     // With neither set, the password database answers; root's home here.
     const std::string pw = probe({{"SNAP_REAL_HOME", ""}, {"HOME", std::nullopt}});
     EXPECT_EQ(pw.find("home= "), std::string::npos) << pw;
+}
+
+// --- Configuration folder ---
+
+unsigned mode_of(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? (st.st_mode & 07777) : 0;
+}
+
+void put(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+TEST(ConfigDir, FirstStartCreatesPrivateFoldersAndWritesNothing) {
+    FakeHome home;
+    EXPECT_EQ(paths::config_dir(), home / ".config/Brushwick");
+    EXPECT_EQ(mode_of(home / ".config"), 0700u);
+    EXPECT_EQ(mode_of(home / ".config/Brushwick"), 0700u);
+    EXPECT_FALSE(testing_support::exists_no_follow(home / ".config/Brushwick/settings.json"));
+    // A folder that exists already keeps its mode.
+    ::chmod((home / ".config").c_str(), 0755);
+    EXPECT_EQ(paths::config_dir(), home / ".config/Brushwick");
+    EXPECT_EQ(mode_of(home / ".config"), 0755u);
+}
+
+TEST(ConfigDir, XdgConfigHomeCountsOnlyWhenSetAndAbsolute) {
+    FakeHome home;
+    home.env().set("XDG_CONFIG_HOME", home / "xdg");
+    EXPECT_EQ(paths::config_dir(), home / "xdg/Brushwick");
+    EXPECT_EQ(mode_of(home / "xdg"), 0700u);
+    for (const char* ignored : {"", "relative/conf"}) {
+        home.env().set("XDG_CONFIG_HOME", std::string(ignored));
+        EXPECT_EQ(paths::config_dir(), home / ".config/Brushwick") << ignored;
+    }
+}
+
+TEST(ConfigDir, WithoutHomeOrXdgItIsTheCurrentFolder) {
+    FakeHome home;
+    home.env().set("HOME", std::nullopt);
+    EXPECT_EQ(paths::config_dir(), ".");
+    home.env().set("HOME", std::string());
+    EXPECT_EQ(paths::config_dir(), ".");
+}
+
+TEST(ConfigDir, MovesTheLegacySettingsFileOnceAndNothingElse) {
+    FakeHome home;
+    testing_support::make_dirs(home.path(), ".config/Vetchmoor");
+    put(home / ".config/Vetchmoor/settings.json", "old settings");
+    put(home / ".config/Vetchmoor/other.json", "stays");
+    const std::string dir = paths::config_dir();
+    EXPECT_EQ(read_file(dir + "/settings.json"), "old settings");
+    EXPECT_FALSE(testing_support::exists_no_follow(home / ".config/Vetchmoor/settings.json"));
+    EXPECT_EQ(read_file(home / ".config/Vetchmoor/other.json"), "stays");
+
+    // Once moved, a new legacy file is not taken over the current one.
+    put(home / ".config/Vetchmoor/settings.json", "older still");
+    put(dir + "/settings.json", "current");
+    paths::config_dir();
+    EXPECT_EQ(read_file(dir + "/settings.json"), "current");
+    EXPECT_EQ(read_file(home / ".config/Vetchmoor/settings.json"), "older still");
+}
+
+TEST(ConfigDir, ALegacyFolderNamedLikeTheFileIsNotMoved) {
+    FakeHome home;
+    testing_support::make_dirs(home.path(), ".config/Vetchmoor/settings.json");
+    const std::string dir = paths::config_dir();
+    EXPECT_FALSE(testing_support::exists_no_follow(dir + "/settings.json"));
+    EXPECT_TRUE(testing_support::is_dir_no_follow(home / ".config/Vetchmoor/settings.json"));
 }
 
 }  // namespace
