@@ -287,25 +287,49 @@ std::optional<shell_ops::DeleteResult> run_deletion_in_child(
     return r;
 }
 
-bool run_on_scratch(const std::string& test_name, std::string* log) {
+namespace {
+
+bool run_scratch_child(const std::string& test_name, bool jail, std::string* log) {
     TempDir scratch;
     std::vector<std::string> wrapper;
-    std::map<std::string, std::optional<std::string>> env = {{"BRUSHWICK_SCRATCH", scratch.path()}};
-    if (can_unshare_mounts()) {
+    // TMPDIR too, so that the child's TempDir folders land on the scratch.
+    std::map<std::string, std::optional<std::string>> env = {{"BRUSHWICK_SCRATCH", scratch.path()},
+                                                             {"TMPDIR", scratch.path()}};
+    if (jail || can_unshare_mounts()) {
         wrapper = {find_program("unshare"), "-m", "--propagation", "private"};
         env["BRUSHWICK_SCRATCH_TMPFS"] = "1";
+        env["BRUSHWICK_SCRATCH_JAIL"] = jail ? "1" : "0";
     }
     return run_test_passes(wrapper, this_binary(), test_name, env, log);
+}
+
+bool env_is_one(const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && std::string(v) == "1";
+}
+
+}  // namespace
+
+bool run_on_scratch(const std::string& test_name, std::string* log) {
+    return run_scratch_child(test_name, false, log);
+}
+
+bool run_in_scratch_jail(const std::string& test_name, std::string* log) {
+    return run_scratch_child(test_name, true, log);
 }
 
 std::string scratch_dir() {
     const char* dir = std::getenv("BRUSHWICK_SCRATCH");
     if (dir == nullptr)
         throw std::runtime_error("not started through run_on_scratch");
-    const char* tmpfs = std::getenv("BRUSHWICK_SCRATCH_TMPFS");
-    if (tmpfs != nullptr && std::string(tmpfs) == "1" &&
+    if (env_is_one("BRUSHWICK_SCRATCH_TMPFS") &&
         ::mount("tmpfs", dir, "tmpfs", MS_NOSUID | MS_NODEV, "size=1g,nr_inodes=400000") != 0) {
         fail(std::string("mount tmpfs on ") + dir);
+    }
+    if (env_is_one("BRUSHWICK_SCRATCH_JAIL")) {
+        if (::chroot(dir) != 0 || ::chdir("/") != 0)
+            fail(std::string("chroot to ") + dir);
+        return "/";
     }
     return dir;
 }

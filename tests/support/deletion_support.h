@@ -107,8 +107,16 @@ std::optional<shell_ops::DeleteResult> run_deletion_in_child(
 // nothing behind. True when the test ran and passed.
 bool run_on_scratch(const std::string& test_name, std::string* log);
 
+// Like run_on_scratch, but the child also makes the tmpfs its root directory:
+// a case whose tree holds a link to "/" cannot reach the machine's files even
+// if the deletion were to follow it. Needs a mount namespace (check
+// can_unshare_mounts first).
+bool run_in_scratch_jail(const std::string& test_name, std::string* log);
+
 // In such a child: the scratch folder, with the tmpfs mounted on it when the
-// parent asked for one.
+// parent asked for one ("/" inside a jail). TMPDIR points there as well
+// outside a jail, so TempDir folders made after this call are on the scratch;
+// inside a jail TempDir cannot be used.
 std::string scratch_dir();
 
 // Runs `wrapper... binary` on one DISABLED_ test; true when it ran and passed.
