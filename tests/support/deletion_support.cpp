@@ -327,6 +327,12 @@ std::string scratch_dir() {
         fail(std::string("mount tmpfs on ") + dir);
     }
     if (env_is_one("BRUSHWICK_SCRATCH_JAIL")) {
+        // The sanitizers read /proc/self/maps; the jail gets a /proc of its own.
+        const std::string proc = std::string(dir) + "/proc";
+        if (::mkdir(proc.c_str(), 0555) != 0 ||
+            ::mount("proc", proc.c_str(), "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) {
+            fail("mount proc in " + proc);
+        }
         if (::chroot(dir) != 0 || ::chdir("/") != 0)
             fail(std::string("chroot to ") + dir);
         return "/";

@@ -107,9 +107,9 @@ std::optional<shell_ops::DeleteResult> run_deletion_in_child(
 // nothing behind. True when the test ran and passed.
 bool run_on_scratch(const std::string& test_name, std::string* log);
 
-// Like run_on_scratch, but the child also makes the tmpfs its root directory:
-// a case whose tree holds a link to "/" cannot reach the machine's files even
-// if the deletion were to follow it. Needs a mount namespace (check
+// Like run_on_scratch, but the child also makes the tmpfs its root directory
+// (with a /proc of its own): a case whose tree holds a link to "/" cannot
+// reach the machine's files even if the deletion were to follow it. Needs a mount namespace (check
 // can_unshare_mounts first).
 bool run_in_scratch_jail(const std::string& test_name, std::string* log);
 
