@@ -121,13 +121,14 @@ std::vector<scanner::ScannedInfo> Session::list(const CategoryDef& def,
                                                 const std::atomic<bool>* cancel) {
     if (def.listing != ListingKind::Recursive)
         return scanner::list_guarded(def, m_scope, kListSeconds, cancel);
-    if (!m_walked[def.path]) {
-        // Every Recursive row with this projects folder, found in one walk;
-        // def too when it is not one of the catalog's rows.
+    if (m_projects.count(def.id) == 0) {
+        // Every Recursive row with this projects folder that has no list yet,
+        // found in one walk; def too when it is not one of the catalog's rows.
         std::vector<CategoryDef> rows;
         bool has_def = false;
         for (const CategoryDef& d : m_catalog) {
-            if (d.listing == ListingKind::Recursive && d.path == def.path) {
+            if (d.listing == ListingKind::Recursive && d.path == def.path &&
+                m_projects.count(d.id) == 0) {
                 rows.push_back(d);
                 has_def = has_def || d.id == def.id;
             }
@@ -138,7 +139,6 @@ std::vector<scanner::ScannedInfo> Session::list(const CategoryDef& def,
             scanner::list_projects_guarded(rows, m_scope, kListSeconds, cancel);
         for (std::size_t i = 0; i < rows.size(); ++i)
             m_projects[rows[i].id] = std::move(found[i]);
-        m_walked[def.path] = true;
     }
     return m_projects[def.id];
 }

@@ -77,7 +77,6 @@ public:
 private:
     std::vector<CategoryDef> m_catalog;
     scanner::ProjectScope m_scope;
-    std::map<std::string, bool> m_walked;  // projects folders already searched
     std::map<std::string, std::vector<scanner::ScannedInfo>> m_projects;  // by row id
 };
 
