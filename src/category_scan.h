@@ -25,15 +25,15 @@
 
 // One cleanable filesystem entry, shown as one row.
 struct Item {
-    std::string path;                    // display path of the entry
-    std::string name;                    // the name shown on the row
-    std::string detail;                  // the scanner's second line, or why deleting failed
-    std::time_t modified = 0;            // raised to the newest time inside once measured
-    std::int64_t size = -1;              // allocated bytes; -1 until measured
-    bool size_known = false;             // the entry has been measured
+    std::string path;                        // display path of the entry
+    std::string name;                        // the name shown on the row
+    std::string detail;                      // the scanner's second line, or why deleting failed
+    std::time_t modified = 0;                // raised to the newest time inside once measured
+    std::int64_t size = -1;                  // allocated bytes; -1 until measured
+    bool size_known = false;                 // the entry has been measured
     SafetyLevel safety = SafetyLevel::Safe;  // the category's, Risky for the kept newest version
-    bool keep_hint = false;              // the newest version of a category that keeps one
-    bool selected = false;               // ticked for deletion by the user
+    bool keep_hint = false;                  // the newest version of a category that keeps one
+    bool selected = false;                   // ticked for deletion by the user
 };
 
 // One category of the catalog and what its scan found.

@@ -100,9 +100,9 @@ int main(int argc, char** argv) {
         cats.push_back(std::move(cat));
     }
 
-    const std::string out = opt.json ? scan_report::json(paths::real_home(),
-                                                         catalog::projects_root(), cats)
-                                     : scan_report::table(cats, std::time(nullptr));
+    const std::string out =
+        opt.json ? scan_report::json(paths::real_home(), catalog::projects_root(), cats)
+                 : scan_report::table(cats, std::time(nullptr));
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "brushwick-scan: cannot write the report\n");
         return 1;

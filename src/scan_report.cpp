@@ -91,8 +91,7 @@ std::string json_string(const std::string& raw) {
 std::string json(const std::string& home, const std::string& projects_root,
                  const std::vector<CatState>& cats) {
     std::string out = "{\"home\": " + json_string(home) +
-                      ", \"projects_root\": " + json_string(projects_root) +
-                      ", \"categories\": [";
+                      ", \"projects_root\": " + json_string(projects_root) + ", \"categories\": [";
     for (std::size_t c = 0; c < cats.size(); ++c) {
         const CatState& cat = cats[c];
         out += c == 0 ? "\n" : ",\n";
@@ -105,7 +104,8 @@ std::string json(const std::string& home, const std::string& projects_root,
         for (std::size_t i = 0; i < cat.items.size(); ++i) {
             const Item& it = cat.items[i];
             out += i == 0 ? "\n" : ",\n";
-            out += "    {\"path\": " + json_string(it.path) + ", \"name\": " + json_string(it.name) +
+            out += "    {\"path\": " + json_string(it.path) +
+                   ", \"name\": " + json_string(it.name) +
                    ", \"detail\": " + json_string(it.detail) +
                    ", \"size\": " + std::to_string(it.size) +
                    ", \"safety\": " + json_string(safety_key(it.safety)) +
@@ -145,8 +145,12 @@ std::string age_text(std::time_t modified, std::time_t now) {
         const char* name;
     };
     static const Step kSteps[] = {
-        {45, 0, "now"},          {2700, 60, "min"},      {79200, 3600, "h"},
-        {518400, 86400, "d"},    {2419200, 604800, "w"}, {28927800, 2629800, "mo"},
+        {45, 0, "now"},
+        {2700, 60, "min"},
+        {79200, 3600, "h"},
+        {518400, 86400, "d"},
+        {2419200, 604800, "w"},
+        {28927800, 2629800, "mo"},
         {INFINITY, 31557600, "y"},
     };
     for (const Step& s : kSteps) {
@@ -173,8 +177,7 @@ std::string table(const std::vector<CatState>& cats, std::time_t now) {
             ++entries;
             rows.push_back(Row{{su::sanitize_utf8(catalog::group_title(cat.def.group)),
                                 su::sanitize_utf8(cat.def.title), su::sanitize_utf8(it.name),
-                                size_text(it.size), safety_cell(it),
-                                age_text(it.modified, now)}});
+                                size_text(it.size), safety_cell(it), age_text(it.modified, now)}});
         }
     }
     std::size_t widths[6] = {};

@@ -36,7 +36,7 @@ namespace scanner {
 
 // The result of measuring one path.
 struct Measure {
-    std::int64_t bytes = 0;    // allocated bytes of the path and everything counted below it
+    std::int64_t bytes = 0;        // allocated bytes of the path and everything counted below it
     std::time_t newest_mtime = 0;  // latest modification time seen; 0 when nothing was counted
 };
 

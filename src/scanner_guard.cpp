@@ -152,9 +152,9 @@ std::vector<std::vector<ScannedInfo>> list_projects_guarded(const std::vector<Ca
                                                             double timeout_seconds,
                                                             const std::atomic<bool>* cancel) {
     using Lists = std::vector<std::vector<ScannedInfo>>;
-    return detail::with_deadline<Lists>(
-        timeout_seconds, Lists(rows.size()),
-        [rows, scope, cancel] { return list_projects(rows, scope, cancel); });
+    return detail::with_deadline<Lists>(timeout_seconds, Lists(rows.size()), [rows, scope, cancel] {
+        return list_projects(rows, scope, cancel);
+    });
 }
 
 Measure measure_guarded(const std::string& path, double timeout_seconds,

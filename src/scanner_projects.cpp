@@ -34,6 +34,9 @@ namespace {
 
 // --- What is not a project ---
 
+// clang-format off
+// The lists read best grouped by kind, several to a line.
+
 // Install trees of tools below the home, relative to it. Entering them would
 // offer a tool's own files (its bundled node_modules, its build folders, a
 // runtime's venv module) as project output.
@@ -79,11 +82,11 @@ constexpr const char* kToolFolders[] = {
 // Environment variables that name where a tool keeps its installation. Only
 // honoured for folders that neither are nor contain the home.
 constexpr const char* kToolVariables[] = {
-    "ANDROID_HOME", "ANDROID_SDK_ROOT", "ANDROID_NDK_HOME", "ANDROID_NDK_ROOT", "CARGO_HOME",
-    "RUSTUP_HOME",  "GOROOT",           "GOMODCACHE",       "NVM_DIR",          "FNM_DIR",
-    "VOLTA_HOME",   "PYENV_ROOT",       "RBENV_ROOT",       "NODENV_ROOT",      "SDKMAN_DIR",
-    "ASDF_DATA_DIR", "MISE_DATA_DIR",   "BUN_INSTALL",      "PNPM_HOME",        "GEM_HOME",
-    "GRADLE_USER_HOME", "FLUTTER_ROOT", "PUB_CACHE",        "DOTNET_ROOT",      "CONDA_ROOT",
+    "ANDROID_HOME", "ANDROID_SDK_ROOT", "ANDROID_NDK_HOME", "ANDROID_NDK_ROOT",
+    "CARGO_HOME", "RUSTUP_HOME", "GOROOT", "GOMODCACHE", "NVM_DIR", "FNM_DIR", "VOLTA_HOME",
+    "PYENV_ROOT", "RBENV_ROOT", "NODENV_ROOT", "SDKMAN_DIR", "ASDF_DATA_DIR", "MISE_DATA_DIR",
+    "BUN_INSTALL", "PNPM_HOME", "GEM_HOME", "GRADLE_USER_HOME", "FLUTTER_ROOT", "PUB_CACHE",
+    "DOTNET_ROOT", "CONDA_ROOT",
 };
 
 // Folders whose whole content is installed packages, wherever they are.
@@ -93,6 +96,8 @@ constexpr const char* kPackageFolders[] = {"site-packages", "dist-packages"};
 // Python virtual environment, a conda installation or environment, an
 // installed editor extension.
 constexpr const char* kToolMarkers[] = {"pyvenv.cfg", "conda-meta", ".vsixmanifest"};
+
+// clang-format on
 
 // Deepest level any row may search; rows asking for more are clamped, so a
 // walk holds at most this many descriptors and stack frames.
@@ -134,9 +139,9 @@ std::string real_path_of(const std::string& p) {
 // --- The folders a walk must leave alone, in the walk's own path space ---
 
 struct Fence {
-    bool blocked = false;                    // the root itself is such a folder or inside one
-    std::unordered_set<std::string> folders; // never entered nor reported (walk paths)
-    std::vector<std::string> rows;           // other rows' folders below the root (walk paths)
+    bool blocked = false;                     // the root itself is such a folder or inside one
+    std::unordered_set<std::string> folders;  // never entered nor reported (walk paths)
+    std::vector<std::string> rows;            // other rows' folders below the root (walk paths)
 };
 
 // Places folder (a display path) below root in the walk's terms, by its
@@ -149,15 +154,15 @@ void fence_in(Fence& fence, const std::string& folder, bool is_row, const std::s
         return;
     const std::string real = real_path_of(lit);
     const std::pair<const std::string*, const std::string*> forms[] = {{&lit, &root},
-                                                                      {&real, &real_root}};
+                                                                       {&real, &real_root}};
     for (const auto& [f, r] : forms) {
         if (f->empty() || r->empty())
             continue;
         if (is_at_or_below(*r, *f)) {
             fence.blocked = true;
         } else if (is_at_or_below(*f, *r)) {
-            const std::string walk_path = root + (root == "/" ? "" : "/") +
-                                          f->substr(r->size() + (*r == "/" ? 0 : 1));
+            const std::string walk_path =
+                root + (root == "/" ? "" : "/") + f->substr(r->size() + (*r == "/" ? 0 : 1));
             fence.folders.insert(walk_path);
             if (is_row)
                 fence.rows.push_back(walk_path);
@@ -197,10 +202,10 @@ private:
     const ProjectScope& m_scope;
     const std::atomic<bool>* m_cancel;
     std::vector<std::vector<ScannedInfo>> m_out;
-    std::vector<bool> m_active;        // rows this walk serves
-    int m_max_depth = -1;              // deepest level any active row searches
-    std::string m_root;                // scan path of the projects folder
-    std::string m_dir;                 // scan path of the folder being read
+    std::vector<bool> m_active;  // rows this walk serves
+    int m_max_depth = -1;        // deepest level any active row searches
+    std::string m_root;          // scan path of the projects folder
+    std::string m_dir;           // scan path of the folder being read
     Fence m_fence;
     std::vector<fs::Listing> m_listings;  // one per depth, reused between folders
     std::vector<std::size_t> m_matching;  // scratch: rows matching the current name
@@ -333,9 +338,9 @@ void ProjectWalk::visit(int fd, int depth) {
     fs::read_all(fd, listing);
     // A folder that says it is an installed tool or environment holds
     // nothing of a project.
-    const bool is_tool = !fs::for_each_record(
-        listing.data.get(), listing.size,
-        [](const fs::Entry& e) { return !is_one_of(e.name, kToolMarkers); });
+    const bool is_tool =
+        !fs::for_each_record(listing.data.get(), listing.size,
+                             [](const fs::Entry& e) { return !is_one_of(e.name, kToolMarkers); });
     if (is_tool)
         return;
     fs::for_each_record(listing.data.get(), listing.size,

@@ -42,20 +42,20 @@ struct LinkSet {
     bool first_time(const struct stat& st) {
         // The device's high bits fall off; a collision could only skip a file
         // whose device and inode agree in every remaining bit.
-        const std::uint64_t key = (static_cast<std::uint64_t>(st.st_dev) << 32) ^
-                                  static_cast<std::uint64_t>(st.st_ino);
+        const std::uint64_t key =
+            (static_cast<std::uint64_t>(st.st_dev) << 32) ^ static_cast<std::uint64_t>(st.st_ino);
         return seen.insert(key).second;
     }
 };
 
 // A directory that has sub-folders still to be walked.
 struct Frame {
-    int fd = -1;             // its descriptor, or -1 while given up to the budget
-    std::size_t depth = 0;   // levels below the measured folder
-    dev_t dev = 0;           // identity, checked when the folder is reached again
-    ino_t ino = 0;           //
-    std::string pending;     // sub-folders to walk: records of dev, inode, name, NUL
-    std::size_t next = 0;    // offset of the next record in pending
+    int fd = -1;            // its descriptor, or -1 while given up to the budget
+    std::size_t depth = 0;  // levels below the measured folder
+    dev_t dev = 0;          // identity, checked when the folder is reached again
+    ino_t ino = 0;          //
+    std::string pending;    // sub-folders to walk: records of dev, inode, name, NUL
+    std::size_t next = 0;   // offset of the next record in pending
 };
 
 void append_pending(std::string& pending, const struct stat& st, const char* name) {
@@ -97,7 +97,8 @@ int climb(int from, std::size_t levels, dev_t dev, ino_t ino) {
 
 class SizeWalk {
 public:
-    SizeWalk(Measure& m, const std::atomic<bool>* cancel) : m_total(m.bytes), m_newest(m.newest_mtime), m_cancel(cancel) {}
+    SizeWalk(Measure& m, const std::atomic<bool>* cancel)
+        : m_total(m.bytes), m_newest(m.newest_mtime), m_cancel(cancel) {}
     ~SizeWalk() {
         for (Frame& f : m_stack)
             close_frame(f);

@@ -46,12 +46,21 @@ TEST(VersionOrder, ComparesNumbersByValueAndOtherBytesAsSignedChars) {
         bool less;
     };
     const Case cases[] = {
-        {"17.0.2", "17.0.10", true},  {"17.0.10", "17.0.2", false}, {"jdk-8", "jdk-11", true},
-        {"1.9.0", "1.70.0", true},    {"007", "7", false},          {"7", "007", false},
-        {"000", "0", false},          {"release-02", "release-2b", true},
-        {"1.2", "1.2.1", true},       {"1.2.1", "1.2", false},      {"a", "b", true},
+        {"17.0.2", "17.0.10", true},
+        {"17.0.10", "17.0.2", false},
+        {"jdk-8", "jdk-11", true},
+        {"1.9.0", "1.70.0", true},
+        {"007", "7", false},
+        {"7", "007", false},
+        {"000", "0", false},
+        {"release-02", "release-2b", true},
+        {"1.2", "1.2.1", true},
+        {"1.2.1", "1.2", false},
+        {"a", "b", true},
         {"\xc3\xa9", "z", true},  // bytes from 0x80 sort before ASCII
-        {"10", "9a", false},          {"", "", false},              {"", "0", true},
+        {"10", "9a", false},
+        {"", "", false},
+        {"", "0", true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(category_scan::version_less(c.a, c.b), c.less) << c.a << " < " << c.b;
@@ -75,8 +84,8 @@ TEST(KeepNewest, MarksTheGreatestVersionAndTheFirstOfEqualOnes) {
 
 TEST(CategoryTotals, CountOnlyMeasuredNonEmptySizesAndThreadsStayWithinSix) {
     CatState cat;
-    for (std::int64_t s : {std::int64_t{-1}, std::int64_t{0}, std::int64_t{4096},
-                           std::int64_t{1} << 40}) {
+    for (std::int64_t s :
+         {std::int64_t{-1}, std::int64_t{0}, std::int64_t{4096}, std::int64_t{1} << 40}) {
         Item it;
         it.size = s;
         cat.items.push_back(it);

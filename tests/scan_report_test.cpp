@@ -191,7 +191,8 @@ TEST(JsonText, EscapesControlsAndReplacesBrokenUtf8) {
     const std::string lit = scan_report::json_string(raw);
     const auto doc = Reader(lit).document();
     ASSERT_TRUE(doc.has_value()) << lit;
-    EXPECT_EQ(doc->str, std::string("a\"b\\c\nd\te\x01\x1f\x7f|\xEF\xBF\xBD\xEF\xBF\xBD|\xc3\xa9\0", 23));
+    EXPECT_EQ(doc->str,
+              std::string("a\"b\\c\nd\te\x01\x1f\x7f|\xEF\xBF\xBD\xEF\xBF\xBD|\xc3\xa9\0", 23));
 }
 
 TEST(JsonText, HoldsEveryCategoryInOrderWithEntriesAndTotals) {
@@ -238,8 +239,8 @@ TEST(TableText, SizesAndAgesReadLikeTheApp) {
     EXPECT_EQ(size_text(-1), "?");
     const std::time_t now = 2000000000;
     const std::pair<std::time_t, const char*> ages[] = {
-        {0, ""},          {44, "now"},   {45, "1 min"},  {2699, "45 min"}, {2700, "1 h"},
-        {79200, "1 d"},   {518400, "1 w"}, {2419200, "1 mo"}, {28927800, "1 y"}, {-100, "now"},
+        {0, ""},        {44, "now"},     {45, "1 min"},     {2699, "45 min"},  {2700, "1 h"},
+        {79200, "1 d"}, {518400, "1 w"}, {2419200, "1 mo"}, {28927800, "1 y"}, {-100, "now"},
     };
     for (const auto& [ago, text] : ages) {
         const std::time_t t = ago == 0 ? 0 : now - ago;
@@ -251,10 +252,10 @@ TEST(TableText, OneAlignedLinePerEntryAndATotal) {
     Item kept = item("b", 2048, 1999999000);
     kept.keep_hint = true;
     kept.safety = SafetyLevel::Risky;
-    const std::string text = scan_report::table(
-        {state("one", SafetyLevel::Safe, {item("line\nbreak", 1024), kept}),
-         state("two", SafetyLevel::Safe, {})},
-        2000000000);
+    const std::string text =
+        scan_report::table({state("one", SafetyLevel::Safe, {item("line\nbreak", 1024), kept}),
+                            state("two", SafetyLevel::Safe, {})},
+                           2000000000);
     std::vector<std::string> lines;
     for (std::size_t p = 0, q; (q = text.find('\n', p)) != std::string::npos; p = q + 1)
         lines.push_back(text.substr(p, q - p));
@@ -309,9 +310,10 @@ TEST(ScanCommand, OptionsHelpProjectsFolderAndMistakes) {
     const auto help = run_process({BRUSHWICK_SCAN_EXE, "--help"});
     EXPECT_EQ(help.exit_code, 0);
     EXPECT_NE(help.out.find("--projects DIR"), std::string::npos);
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--bogus"}, {"--projects"}, {"--projects", home / "missing"},
-          {"--projects", "relative"}}) {
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--bogus"},
+                                                {"--projects"},
+                                                {"--projects", home / "missing"},
+                                                {"--projects", "relative"}}) {
         std::vector<std::string> argv = {BRUSHWICK_SCAN_EXE};
         argv.insert(argv.end(), bad.begin(), bad.end());
         const auto r = run_process(argv);
