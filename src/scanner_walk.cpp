@@ -238,6 +238,8 @@ void SizeWalk::walk_pending() {
 }
 
 void SizeWalk::run(const std::string& root, const struct stat& root_st) {
+    if (fs::cancelled(m_cancel))
+        return;
     Frame f;
     f.fd = fs::open_dir(AT_FDCWD, root.c_str(), false);
     // An unreadable folder counts its own blocks only.
@@ -245,7 +247,7 @@ void SizeWalk::run(const std::string& root, const struct stat& root_st) {
         return;
     f.dev = root_st.st_dev;
     f.ino = root_st.st_ino;
-    if (fs::cancelled(m_cancel) || !scan(f) || f.pending.empty()) {
+    if (!scan(f) || f.pending.empty()) {
         ::close(f.fd);
         return;
     }
