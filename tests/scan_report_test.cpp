@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -21,13 +22,12 @@ using testing_support::write_file;
 // --- A strict JSON reader, so that the tests judge the output as a consumer would ---
 
 struct Json {
-    enum Kind { Null, Bool, Number, String, Array, Object } kind = Null;
-    bool b = false;
-    double num = 0;
-    std::string str;
-    std::vector<Json> items;
-    std::map<std::string, Json> fields;
-    std::vector<std::string> keys;  // in document order
+    bool b = false;                      // true / false
+    double num = 0;                      // numbers (the report writes integers only)
+    std::string str;                     // strings
+    std::vector<Json> items;             // arrays
+    std::map<std::string, Json> fields;  // objects
+    std::vector<std::string> keys;       // object keys in document order
 
     const Json& operator[](const std::string& k) const {
         static const Json missing;
@@ -43,57 +43,44 @@ public:
     // The document, or nullopt when it is not exactly one valid JSON value.
     std::optional<Json> document() {
         Json v;
-        if (!value(v))
+        if (!value(v) || (space(), m_i != m_s.size()))
             return std::nullopt;
-        space();
-        return m_i == m_s.size() ? std::optional<Json>(v) : std::nullopt;
+        return v;
     }
 
 private:
+    char peek() { return m_i < m_s.size() ? m_s[m_i] : '\0'; }
     void space() {
-        while (m_i < m_s.size() && std::strchr(" \t\r\n", m_s[m_i]) != nullptr)
+        while (peek() == ' ' || peek() == '\n' || peek() == '\t' || peek() == '\r')
             ++m_i;
     }
     bool eat(char c) {
         space();
-        if (m_i < m_s.size() && m_s[m_i] == c) {
-            ++m_i;
-            return true;
-        }
-        return false;
-    }
-    bool literal(const char* word) {
-        const std::size_t n = std::strlen(word);
-        if (m_s.compare(m_i, n, word) != 0)
-            return false;
-        m_i += n;
-        return true;
+        return peek() == c && c != '\0' && ++m_i;
     }
     bool string(std::string& out) {
+        static const std::string kEscapes = "\"\\/bfnrt", kMeanings = "\"\\/\b\f\n\r\t";
         if (!eat('"'))
             return false;
-        while (m_i < m_s.size()) {
-            const unsigned char c = m_s[m_i++];
+        for (; m_i < m_s.size(); ++m_i) {
+            const char c = m_s[m_i];
             if (c == '"')
-                return su::is_valid_utf8(out);
-            if (c < 0x20)
+                return ++m_i && su::is_valid_utf8(out);
+            if (static_cast<unsigned char>(c) < 0x20)
                 return false;
             if (c != '\\') {
-                out += static_cast<char>(c);
+                out += c;
                 continue;
             }
-            if (m_i >= m_s.size())
-                return false;
-            const char e = m_s[m_i++];
-            const char* plain = std::strchr("\"\\/bfnrt", e);
-            if (plain != nullptr && e != '\0') {
-                out += "\"\\/\b\f\n\r\t"[plain - "\"\\/bfnrt"];
-            } else if (e == 'u' && m_i + 4 <= m_s.size()) {
-                const unsigned cp = std::stoul(m_s.substr(m_i, 4), nullptr, 16);
-                m_i += 4;
+            const char e = m_s[++m_i];
+            if (kEscapes.find(e) != std::string::npos && e != '\0') {
+                out += kMeanings[kEscapes.find(e)];
+            } else if (e == 'u' && m_s.find_first_not_of("0123456789abcdef", m_i + 1) >= m_i + 5) {
+                const unsigned cp = std::stoul(m_s.substr(m_i + 1, 4), nullptr, 16);
                 if (cp >= 0x80)
                     return false;  // the writer escapes only control characters
                 out += static_cast<char>(cp);
+                m_i += 4;
             } else {
                 return false;
             }
@@ -102,31 +89,20 @@ private:
     }
     bool value(Json& v) {
         space();
-        if (m_i >= m_s.size())
-            return false;
-        const char c = m_s[m_i];
-        if (c == '"') {
-            v.kind = Json::String;
+        if (peek() == '"')
             return string(v.str);
-        }
-        if (c == '{') {
-            v.kind = Json::Object;
-            ++m_i;
+        if (eat('{')) {
             if (eat('}'))
                 return true;
             do {
                 std::string k;
-                Json f;
-                if (!string(k) || !eat(':') || !value(f) || v.fields.count(k))
+                if (!string(k) || !eat(':') || v.fields.count(k) || !value(v.fields[k]))
                     return false;
                 v.keys.push_back(k);
-                v.fields[k] = std::move(f);
             } while (eat(','));
             return eat('}');
         }
-        if (c == '[') {
-            v.kind = Json::Array;
-            ++m_i;
+        if (eat('[')) {
             if (eat(']'))
                 return true;
             do {
@@ -136,22 +112,19 @@ private:
             } while (eat(','));
             return eat(']');
         }
-        if (literal("true") || literal("false")) {
-            v.kind = Json::Bool;
-            v.b = m_s[m_i - 1] == 'e' && m_s[m_i - 2] == 'u';
-            return true;
+        for (const char* word : {"true", "false", "null"}) {
+            if (m_s.compare(m_i, std::strlen(word), word) == 0) {
+                v.b = word[0] == 't';
+                m_i += std::strlen(word);
+                return true;
+            }
         }
-        if (literal("null"))
-            return true;
-        std::size_t used = 0;
-        try {
-            v.num = std::stod(m_s.substr(m_i), &used);
-        } catch (...) {
-            return false;
-        }
-        v.kind = Json::Number;
-        m_i += used;
-        return used > 0;
+        const std::size_t start = m_i;
+        m_i += peek() == '-';
+        const std::size_t digits = m_s.find_first_not_of("0123456789", m_i);
+        m_i = digits == std::string::npos ? m_s.size() : digits;
+        v.num = std::strtod(m_s.c_str() + start, nullptr);
+        return m_i > start && std::isdigit(static_cast<unsigned char>(m_s[m_i - 1]));
     }
 
     const std::string& m_s;
@@ -227,6 +200,11 @@ TEST(JsonText, HoldsEveryCategoryInOrderWithEntriesAndTotals) {
     EXPECT_TRUE(list[1]["entries"].items.empty());
     EXPECT_EQ(list[2]["entries"].items[0]["name"].str, "\xEF\xBF\xBD");
     EXPECT_TRUE(Reader(scan_report::json("", "", {})).document().has_value());
+    // The reader itself refuses what a strict consumer refuses.
+    for (const char* bad : {"{\"a\": [1,]}", "{\"a\": \"x\ty\"}", "\"\xff\"", "{\"a\": 1} 2",
+                            "{\"a\": 1, \"a\": 2}", "[\"\\u00e9\"]"}) {
+        EXPECT_FALSE(Reader(bad).document().has_value()) << bad;
+    }
 }
 
 TEST(TableText, SizesAndAgesReadLikeTheApp) {
