@@ -121,13 +121,15 @@ namespace detail {
 
 // Most threads the guard keeps at once. Threads stuck in a hung filesystem
 // count against it, so a hung network mount cannot make the process create
-// thousands of threads; once all are stuck, later calls get their fallback at
-// their deadline.
+// thousands of threads. Once every thread is stuck in work whose caller has
+// left, later calls get their fallback at once: waiting could only end at
+// their deadline with the same fallback.
 inline constexpr int kMaxGuardThreads = 32;
 
 // Hands task to a pool thread. A task still queued when *abandoned becomes
-// true is dropped without running. Never blocks on the task.
-void submit_guarded(std::function<void()> task, std::shared_ptr<std::atomic<bool>> abandoned);
+// true is dropped without running. Never blocks on the task. False, with the
+// task dropped, when every thread is stuck in work nobody waits for.
+bool submit_guarded(std::function<void()> task, std::shared_ptr<std::atomic<bool>> abandoned);
 
 // Threads the guard's pool holds now (running, stuck or idle).
 int guard_thread_count();
@@ -138,8 +140,9 @@ std::chrono::milliseconds deadline_after(double seconds);
 
 // Runs work on a pool thread and waits for it until seconds (truncated to whole
 // milliseconds; negative or NaN as 0) have passed on the steady clock. Returns
-// the work's result, or fallback when it is late; a late result is discarded.
-// work must own everything it touches: the caller may be gone when it runs.
+// the work's result, or fallback when it is late (at once when every pool
+// thread is stuck in abandoned work); a late result is discarded. work must
+// own everything it touches: the caller may be gone when it runs.
 template <class T>
 T with_deadline(double seconds, T fallback, std::function<T()> work) {
     struct Shared {
@@ -151,7 +154,7 @@ T with_deadline(double seconds, T fallback, std::function<T()> work) {
     auto shared = std::make_shared<Shared>();
     auto abandoned = std::make_shared<std::atomic<bool>>(false);
     const auto deadline = std::chrono::steady_clock::now() + deadline_after(seconds);
-    submit_guarded(
+    const bool taken = submit_guarded(
         [shared, fn = std::move(work)] {
             T r = fn();
             {
@@ -162,6 +165,8 @@ T with_deadline(double seconds, T fallback, std::function<T()> work) {
             shared->cv.notify_one();
         },
         abandoned);
+    if (!taken)
+        return fallback;
     std::unique_lock<std::mutex> lock(shared->m);
     if (shared->cv.wait_until(lock, deadline, [&] { return shared->done; }))
         return std::move(shared->value);

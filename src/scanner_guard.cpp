@@ -10,11 +10,13 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <deque>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "scanner.h"
 
@@ -40,8 +42,10 @@ int thread_nice() {
 
 class Pool {
 public:
-    void submit(Job job) {
+    bool submit(Job job) {
         std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_idle == 0 && m_threads >= kMaxGuardThreads && all_stuck())
+            return false;
         m_queue.push_back(std::move(job));
         if (m_idle > 0)
             m_cv.notify_one();
@@ -49,6 +53,7 @@ public:
             start_thread();
         // Otherwise the job waits for a thread; its caller's deadline still
         // holds, and a job whose caller left is dropped when its turn comes.
+        return true;
     }
 
     int threads() {
@@ -57,6 +62,16 @@ public:
     }
 
 private:
+    // Called with m_mutex held: no running work has a caller waiting for it,
+    // so no thread can be expected to free up before a deadline passes.
+    bool all_stuck() const {
+        for (const auto& flag : m_running) {
+            if (!flag->load())
+                return false;
+        }
+        return true;
+    }
+
     // Called with m_mutex held.
     void start_thread() {
         ++m_threads;
@@ -82,6 +97,7 @@ private:
             }
             Job job = std::move(m_queue.front());
             m_queue.pop_front();
+            m_running.push_back(job.abandoned);
             lock.unlock();
             if (!job.abandoned->load()) {
                 // The work runs no more eagerly than its caller: a scan at
@@ -91,6 +107,9 @@ private:
                     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), job.nice);
                 job.task();
             }
+            lock.lock();
+            m_running.erase(std::find(m_running.begin(), m_running.end(), job.abandoned));
+            lock.unlock();
             // Releases the work's captures (and a late result) outside the lock.
             job = Job{};
             lock.lock();
@@ -100,8 +119,9 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
     std::deque<Job> m_queue;
-    int m_threads = 0;  // threads alive, busy or idle
-    int m_idle = 0;     // threads waiting for a job
+    std::vector<std::shared_ptr<std::atomic<bool>>> m_running;  // callers' flags of running work
+    int m_threads = 0;                                          // threads alive, busy or idle
+    int m_idle = 0;                                             // threads waiting for a job
 };
 
 // Never destroyed: detached threads may still wait on it while the process
@@ -113,8 +133,8 @@ Pool& pool() {
 
 }  // namespace
 
-void submit_guarded(std::function<void()> task, std::shared_ptr<std::atomic<bool>> abandoned) {
-    pool().submit(Job{std::move(task), std::move(abandoned), thread_nice()});
+bool submit_guarded(std::function<void()> task, std::shared_ptr<std::atomic<bool>> abandoned) {
+    return pool().submit(Job{std::move(task), std::move(abandoned), thread_nice()});
 }
 
 int guard_thread_count() {

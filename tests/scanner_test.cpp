@@ -484,16 +484,19 @@ TEST(Deadline, BlockedWorkGivesTheFallbackWithoutWaitingForIt) {
 TEST(Deadline, HungWorkCannotMakeThePoolGrowPastItsCap) {
     using scanner::detail::kMaxGuardThreads;
     Gate gate;
-    // Fill every pool thread with work that hangs, as on a dead network mount.
+    // Fill every pool thread with work that hangs, as on a dead network mount,
+    // while its callers still wait.
+    std::vector<std::shared_ptr<std::atomic<bool>>> callers_left;
     for (int i = 0; i < kMaxGuardThreads; ++i) {
         auto started = std::make_shared<std::promise<void>>();
         auto fut = started->get_future();
-        scanner::detail::submit_guarded(
+        callers_left.push_back(std::make_shared<std::atomic<bool>>(false));
+        ASSERT_TRUE(scanner::detail::submit_guarded(
             [started, w = gate.work(0)] {
                 started->set_value();
                 w();
             },
-            std::make_shared<std::atomic<bool>>(false));
+            callers_left.back()));
         ASSERT_EQ(fut.wait_for(std::chrono::seconds(60)), std::future_status::ready);
     }
     // Further calls still return, with the fallback, and start no thread.
@@ -503,10 +506,23 @@ TEST(Deadline, HungWorkCannotMakeThePoolGrowPastItsCap) {
     EXPECT_LE(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
                             std::filesystem::directory_iterator{}),
               kMaxGuardThreads + 2);
+    // Once nobody waits for the stuck work, a call does not wait out its
+    // deadline (ten minutes: the test would time out) for a thread that
+    // cannot come.
+    for (auto& flag : callers_left)
+        flag->store(true);
+    EXPECT_EQ(scanner::detail::with_deadline<int>(600, -1, gate.work(2)), -1);
+    // When the stuck work ends, the pool serves calls again.
     gate.release.set_value();
-    EXPECT_EQ(scanner::detail::with_deadline<int>(60, -1, [] { return 9; }), 9);
-    // The released work ends on its own; work whose caller left before it
-    // started was dropped, never run.
+    int answer = -1;
+    for (int i = 0; i < 60000 && answer != 9; ++i) {
+        answer = scanner::detail::with_deadline<int>(60, -1, [] { return 9; });
+        if (answer != 9)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(answer, 9);
+    // The released work all ends; work whose caller left before it started
+    // was dropped, never run.
     for (int i = 0; i < 60000 && gate.ran->load() < kMaxGuardThreads; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(gate.ran->load(), kMaxGuardThreads);
