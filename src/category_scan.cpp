@@ -17,17 +17,6 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Lowers the calling thread's priority to nice n (never raises it).
-void lower_priority(int n) {
-    const id_t tid = static_cast<id_t>(::gettid());
-    errno = 0;
-    const int now = ::getpriority(PRIO_PROCESS, tid);
-    // Already at n or lower, or unknown (-1 with errno set): leave it.
-    if ((now == -1 && errno != 0) || now >= n)
-        return;
-    ::setpriority(PRIO_PROCESS, tid, n);
-}
-
 Item item_from(const scanner::ScannedInfo& info, SafetyLevel safety) {
     Item it;
     it.path = info.path;
@@ -60,7 +49,7 @@ void measure_all(std::vector<Item>& items, const std::atomic<bool>* cancel) {
     for (int t = 0; t < n; ++t) {
         try {
             threads.emplace_back([&] {
-                lower_priority(kMeasureNice);
+                lower_thread_priority(kMeasureNice);
                 measure_some(items, next, cancel);
             });
         } catch (const std::system_error&) {
@@ -155,6 +144,16 @@ void fill(CatState& cat, Session& session, const std::atomic<bool>* cancel) {
     // Unmeasured items (-1) end up last.
     std::sort(cat.items.begin(), cat.items.end(),
               [](const Item& x, const Item& y) { return x.size > y.size; });
+}
+
+void lower_thread_priority(int n) {
+    const id_t tid = static_cast<id_t>(::gettid());
+    errno = 0;
+    const int now = ::getpriority(PRIO_PROCESS, tid);
+    // Already at n or lower, or unknown (-1 with errno set): leave it.
+    if ((now == -1 && errno != 0) || now >= n)
+        return;
+    ::setpriority(PRIO_PROCESS, tid, n);
 }
 
 void mark_newest(std::vector<Item>& items) {

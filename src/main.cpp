@@ -1,12 +1,13 @@
 // brushwick — entry point of the desktop application.
-#include <cstdio>
+#include <clocale>
 
-int main() {
-    // The window is not built yet; say so instead of showing an empty one.
-    std::fputs(
-        "Brushwick: the window is not available in this build yet.\n"
-        "The catalog, sandbox detection and path handling are in place and tested;\n"
-        "run tools/test to see them work.\n",
-        stderr);
-    return 1;
+#include "app.h"
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    // Number conversions in the settings files always use a decimal point;
+    // the interface formats numbers for the language by itself.
+    std::setlocale(LC_NUMERIC, "C");
+    App app;
+    return app.run(argc, argv);
 }

@@ -1,0 +1,196 @@
+// frame_time — how long one complete frame takes to draw offscreen, on a fake
+// home where every category of the catalog holds entries. Prints the median
+// and the 95th percentile per window size, and the ratio to a reference frame
+// that only fills the window and draws one line of text (the floor any frame
+// pays for a surface and a Pango layout).
+//
+//   build/bench/frame_time [FRAMES]
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app_probe.h"
+#include "test_support.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
+}
+
+// Every catalog folder with three versioned entries and some content.
+void populate(const std::string& home) {
+    for (const CategoryDef& d : catalog::all()) {
+        if (d.listing == ListingKind::Recursive)
+            continue;
+        for (const char* v : {"1.0.2", "2.4.0", "10.1.0"}) {
+            testing_support::make_dirs(d.path, v);
+            testing_support::write_file(d.path + "/" + v + "/blob", 40000);
+        }
+    }
+    for (const char* p : {"a", "b", "c", "d"}) {
+        for (const char* n : {"node_modules", "build", ".next", "vendor", "coverage", "__pycache__",
+                              ".venv", ".gradle"}) {
+            testing_support::make_dirs(home, std::string("code/") + p + "/" + n);
+            testing_support::write_file(home + "/code/" + p + "/" + n + "/f", 20000);
+        }
+    }
+}
+
+double reference_frame_ms(int w, int h, int frames) {
+    PangoContext* pango = pango_font_map_create_context(pango_cairo_font_map_get_default());
+    std::vector<double> times;
+    for (int i = 0; i < frames; ++i) {
+        const auto start = Clock::now();
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+        cairo_t* cr = cairo_create(s);
+        cairo_set_source_rgb(cr, 0.95, 0.95, 0.96);
+        cairo_paint(cr);
+        PangoLayout* layout = pango_layout_new(pango);
+        pango_layout_set_text(layout, "Brushwick", -1);
+        pango_cairo_show_layout(cr, layout);
+        g_object_unref(layout);
+        cairo_destroy(cr);
+        cairo_surface_destroy(s);
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    g_object_unref(pango);
+    return percentile(times, 0.5);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 200;
+    testing_support::FakeHome home;
+    // Every category folder of the catalog, below the default base folders.
+    const char* const folders[] = {
+        ".cache/JetBrains",
+        ".local/share/JetBrains",
+        ".p2/pool/plugins",
+        ".eclipse",
+        "eclipse-workspace/.metadata/.plugins/org.eclipse.core.resources/.history",
+        ".config/Code/CachedData",
+        ".config/Code/Cache",
+        ".config/Code/CachedProfilesData",
+        ".vscode/extensions",
+        ".config/Code/User/workspaceStorage",
+        ".cache/Google",
+        "Android/Sdk/build-tools",
+        "Android/Sdk/platforms",
+        "Android/Sdk/system-images",
+        "Android/Sdk/sources",
+        "Android/Sdk/ndk",
+        "Android/Sdk/cmake",
+        "Android/Sdk/.temp",
+        ".android/avd",
+        ".android/cache",
+        ".android/build-cache",
+        ".gradle/caches",
+        ".gradle/wrapper/dists",
+        ".gradle/daemon",
+        ".m2/repository",
+        ".ivy2/cache",
+        ".cache/coursier",
+        ".sbt/boot",
+        ".npm/_cacache",
+        ".cache/yarn",
+        ".local/share/pnpm/store",
+        ".cache/node-gyp",
+        ".cache/electron",
+        ".cache/ms-playwright",
+        ".cache/puppeteer",
+        ".cache/Cypress",
+        ".cache/bower",
+        ".expo",
+        ".cache/pip",
+        ".cache/pypoetry",
+        ".cache/uv",
+        ".conda/pkgs",
+        ".cargo/registry",
+        ".cargo/git",
+        ".rustup/toolchains",
+        "go/pkg/mod",
+        ".cache/go-build",
+        ".nuget/packages",
+        ".cache/composer",
+        ".gem",
+        ".bundle/cache",
+        ".pub-cache",
+        ".stack/snapshots",
+        ".cabal/packages",
+        ".opam/download-cache",
+        ".julia/compiled",
+        ".julia/packages",
+        ".cache/deno",
+        ".bun/install/cache",
+        ".hex/packages",
+        ".cache/zig",
+        ".cpanm",
+        ".konan",
+        ".cache/ccache",
+        ".ccache",
+        ".cache/sccache",
+        ".cache/bazel",
+        ".conan2/p",
+        ".conan/data",
+        ".cache/vcpkg",
+        ".local/share/containers/storage",
+        ".local/share/docker",
+        ".cache/flatpak-builder",
+        ".cache/snapcraft",
+        ".cache/pbuilder",
+        "rpmbuild",
+        ".vagrant.d/boxes",
+        ".minikube/cache",
+        ".platformio/packages",
+        ".arduino15/staging",
+        ".espressif/tools",
+        ".npm/_logs",
+        ".config/Code/logs",
+        ".android/crashes",
+    };
+    for (const char* rel : folders)
+        testing_support::make_dirs(home.path(), rel);
+    catalog::set_projects_root(home.path() + "/");  // the catalog lists folders that exist now
+    populate(home.path());
+    catalog::set_projects_root(home.path());
+
+    App app;
+    AppProbe probe{app};
+    if (!probe.scan_to_completion()) {
+        std::fprintf(stderr, "frame_time: the scan did not finish\n");
+        return 1;
+    }
+    std::size_t categories = 0, entries = 0;
+    for (const CatState& cs : probe.cats()) {
+        categories += cs.items.empty() ? 0 : 1;
+        entries += cs.items.size();
+    }
+    std::printf("fake home: %zu categories with entries, %zu entries; %d frames per size\n",
+                categories, entries, frames);
+    for (const auto& [w, h] : {std::pair{1100, 720}, std::pair{1920, 1080}}) {
+        std::vector<double> times;
+        probe.draw(w, h);  // warm the font caches
+        for (int i = 0; i < frames; ++i) {
+            const auto start = Clock::now();
+            probe.draw(w, h);
+            times.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        }
+        const double median = percentile(times, 0.5);
+        const double reference = reference_frame_ms(w, h, frames);
+        std::printf("%4dx%-4d  median %.2f ms  p95 %.2f ms  reference %.2f ms  ratio %.1f\n", w, h,
+                    median, percentile(times, 0.95), reference, median / reference);
+    }
+    return 0;
+}

@@ -1,0 +1,194 @@
+// AppProbe — the tests' way into App: draws frames offscreen, runs scans to
+// completion, and exposes the state that clicks, keys and frames change.
+//
+// App declares AppProbe its friend; nothing else reaches the private state.
+#pragma once
+
+#include <cairo.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app.h"
+#include "i18n.h"
+
+struct AppProbe {
+    explicit AppProbe(App& a) : app(a) {}
+    App& app;
+
+    // --- Frames ---
+
+    // Draws one frame of the given size on a fresh image surface, recording
+    // every label. Returns the surface (the caller destroys it) or, with
+    // keep = false, destroys it at once.
+    cairo_surface_t* draw(int width, int height, bool keep = false) {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+        cairo_t* cr = cairo_create(surface);
+        texts.clear();
+        app.m_text_log = &texts;
+        app.draw_frame(cr, width, height);
+        app.m_text_log = nullptr;
+        cairo_destroy(cr);
+        if (keep)
+            return surface;
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+
+    std::vector<App::DrawnText> texts;  // labels of the last frame drawn
+
+    const App::DrawnText* find_text(const std::string& text) const {
+        for (const App::DrawnText& t : texts) {
+            if (t.text == text)
+                return &t;
+        }
+        return nullptr;
+    }
+
+    // --- Scanning ---
+
+    void start_scan() { app.start_scan(); }
+
+    // Waits for the worker to finish and lets the poll collect it, as the
+    // main loop would.
+    bool wait_for_worker(std::chrono::seconds limit = std::chrono::seconds(60)) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (app.m_worker_running) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        app.on_poll();
+        return !app.m_scanning;
+    }
+
+    bool scan_to_completion() {
+        start_scan();
+        return wait_for_worker();
+    }
+
+    // --- State ---
+
+    std::vector<CatState>& cats() { return app.m_cats; }
+    std::mutex& mutex() { return app.m_mutex; }
+    std::atomic<bool>& cancel_flag() { return app.m_cancel; }
+    const std::vector<App::HitTarget>& targets() const { return app.m_targets; }
+    std::string& selection() { return app.m_selection; }
+    std::vector<Item>& manual() { return app.m_manual; }
+    bool scanning() const { return app.m_scanning; }
+    bool& cleaning() { return app.m_cleaning; }
+    double& scroll() { return app.m_scroll; }
+    double& sidebar_scroll() { return app.m_sidebar_scroll; }
+    double sidebar_height() const { return app.m_sidebar_height; }
+    double& content_height() { return app.m_content_height; }
+    RectF toolbar() const { return app.m_r_toolbar; }
+    RectF sidebar() const { return app.m_r_sidebar; }
+    RectF content() const { return app.m_r_content; }
+    RectF footer() const { return app.m_r_footer; }
+    App::Act hover_act() const { return app.m_hover_act; }
+    int highlight_group() const { return app.m_highlight_group; }
+    App::Overlay& overlay() { return app.m_overlay; }
+    const Palette& palette() const { return app.m_palette; }
+    void set_dark(bool dark) {
+        app.m_dark = dark;
+        app.m_palette = Palette::for_theme(dark);
+    }
+
+    // --- Views (the caller holds mutex()) ---
+
+    std::vector<App::VisibleGroup> visible_groups() const { return app.visible_groups(); }
+    std::int64_t total() const { return app.total_reclaimable(); }
+    std::int64_t safe_total() const { return app.safe_reclaimable(); }
+    std::int64_t selected_size() const { return app.selected_size(); }
+    int selected_count() const { return app.selected_count(); }
+    void select_all_safe(CatState& cs) { app.select_all_safe(cs); }
+    void select_none(CatState& cs) { app.select_none(cs); }
+    bool worker_running() const { return app.m_worker_running; }
+
+    // --- Input ---
+
+    void click(double x, double y, bool right = false) { app.on_click(x, y, right); }
+    void key(unsigned keyval, GdkModifierType state = static_cast<GdkModifierType>(0)) {
+        app.on_key(keyval, state);
+    }
+    void motion(double x, double y) { app.on_motion(x, y); }
+    void wheel(double x, double y, double step) { app.on_wheel(x, y, step); }
+
+    // The first target of an action (and index, when given), or null.
+    const App::HitTarget* target(App::Act act, int index = -1) const {
+        for (const App::HitTarget& t : app.m_targets) {
+            if (t.act == act && (index < 0 || t.index == index))
+                return &t;
+        }
+        return nullptr;
+    }
+    void click_target(const App::HitTarget& t, bool right = false) {
+        click(t.rect.x + t.rect.w / 2, t.rect.y + t.rect.h / 2, right);
+    }
+
+    // --- Primitives ---
+
+    std::string truncate(const std::string& s, App::Font f, double w) {
+        app.ensure_pango();
+        return app.truncate_to_width(s, f, w);
+    }
+    std::string truncate_middle(const std::string& s, App::Font f, double w) {
+        app.ensure_pango();
+        return app.truncate_path_middle(s, f, w);
+    }
+    double measure(const std::string& s, App::Font f) {
+        app.ensure_pango();
+        return app.measure_text(s, f);
+    }
+    std::vector<std::string> wrap(const std::string& s, App::Font f, double w) {
+        app.ensure_pango();
+        return app.wrap_text(s, f, w);
+    }
+    std::string ltr(const std::string& s) { return app.ltr(s); }
+    void set_rtl_for_views(bool rtl) { app.m_rtl = rtl; }
+    // Primitives, callable inside with_canvas.
+    RectF button(double x, double y, const std::string& label, bool prominent, bool enabled) {
+        return app.draw_button(x, y, label, prominent, enabled);
+    }
+    void add_target(RectF r, App::Act act, int index) { app.add_target(r, act, index); }
+    double label(const std::string& s, RectF r, const std::string& hex) {
+        return app.draw_label(s, App::Font::Body, r, hex);
+    }
+    double label_right(const std::string& s, RectF r, const std::string& hex) {
+        return app.draw_label_right(s, App::Font::Body, r, hex);
+    }
+    void fill_round(RectF r, double radius, const std::string& hex) {
+        app.fill_round_rect(r, radius, hex);
+    }
+    void stroke_round(RectF r, double radius, const std::string& hex, double width) {
+        app.stroke_round_rect(r, radius, hex, width);
+    }
+    void bar(RectF r, double fraction, const std::string& hex) { app.draw_bar(r, fraction, hex); }
+    void glyph(Glyph g, RectF r, Rgb colour) { app.draw_glyph(g, r, colour); }
+    void chip(Glyph g, RectF r, const std::string& hex) { app.draw_icon_chip(g, r, hex); }
+    cairo_t* cr() { return app.m_cr; }
+
+    // Runs fn(probe) with a cairo context on a scratch surface of the given
+    // size, so single primitives can be drawn and inspected.
+    template <typename Fn>
+    cairo_surface_t* with_canvas(int width, int height, bool rtl, Fn fn) {
+        app.ensure_pango();
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+        cairo_t* cr = cairo_create(surface);
+        app.m_cr = cr;
+        app.m_width = width;
+        app.m_height = height;
+        app.m_rtl = rtl;
+        app.m_targets.clear();
+        texts.clear();
+        app.m_text_log = &texts;
+        fn(*this);
+        app.m_text_log = nullptr;
+        app.m_cr = nullptr;
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        return surface;
+    }
+};
