@@ -57,36 +57,36 @@ public:
     // What a hit target does when clicked; the index a target carries means
     // what the comment says (0 where nothing is noted).
     enum class Act : std::int32_t {
-        None = 0,               // absorbs the click; with an overlay open, closes it
-        SelectOverview = 1,     //
-        SelectCategory = 2,     // index: category in m_cats
-        SelectManual = 3,       //
-        OpenManualItem = 4,     // index: item in m_manual
-        Rescan = 5,             //
-        CancelScan = 6,         //
-        AppMenu = 7,            //
-        SettingsTheme = 8,      // index: CMD_THEME_*
-        OpenLanguage = 9,       //
-        SettingsLang = 10,      // index: CMD_LANG_AUTO or CMD_LANG_FIRST + k
-        ChooseProjects = 11,    //
-        ResetProjects = 12,     //
-        EditFileManager = 13,   //
-        ClearFileManager = 14,  //
-        TestFileManager = 15,   //
-        About = 16,             //
-        LinkWebsite = 17,       //
-        LinkContact = 18,       //
-        ToggleItem = 19,        // index: item in the current category
-        SelectAllSafe = 20,     //
-        SelectNone = 21,        //
-        RevealItem = 22,        // index: item in the current category
-        RevealCategory = 23,    // index: category in m_cats
-        Clean = 24,             //
-        TopConsumer = 25,       // index: category in m_cats
-        LegendEntry = 26,       // index: GroupKind value
-        DialogButton = 27,      // index: the button's id
-        MenuItem = 28,          //
-        CloseOverlay = 29,      //
+        None = 0,  // absorbs the click; with an overlay open, closes it
+        SelectOverview = 1,
+        SelectCategory = 2,  // index: category in m_cats
+        SelectManual = 3,
+        OpenManualItem = 4,  // index: item in m_manual
+        Rescan = 5,
+        CancelScan = 6,
+        AppMenu = 7,
+        SettingsTheme = 8,  // index: CMD_THEME_*
+        OpenLanguage = 9,
+        SettingsLang = 10,  // index: CMD_LANG_AUTO or CMD_LANG_FIRST + k
+        ChooseProjects = 11,
+        ResetProjects = 12,
+        EditFileManager = 13,
+        ClearFileManager = 14,
+        TestFileManager = 15,
+        About = 16,
+        LinkWebsite = 17,
+        LinkContact = 18,
+        ToggleItem = 19,  // index: item in the current category
+        SelectAllSafe = 20,
+        SelectNone = 21,
+        RevealItem = 22,      // index: item in the current category
+        RevealCategory = 23,  // index: category in m_cats
+        Clean = 24,
+        TopConsumer = 25,   // index: category in m_cats
+        LegendEntry = 26,   // index: GroupKind value
+        DialogButton = 27,  // index: the button's id
+        MenuItem = 28,
+        CloseOverlay = 29,
     };
 
     // A clickable area registered by the last frame, in window coordinates.

@@ -253,10 +253,10 @@ TEST_F(RenderTest, RightToLeftMirrorsTargetsAndPutsTheSidebarOnTheRight) {
 }
 
 TEST_F(RenderTest, RightToLeftLabelsAlignToTheMirroredEdges) {
-    probe.with_canvas(1000, 100, true, [](AppProbe& p) {
+    cairo_surface_destroy(probe.with_canvas(1000, 100, true, [](AppProbe& p) {
         p.label("left", RectF{10, 10, 100, 20}, "#000000");
         p.label_right("right", RectF{10, 40, 100, 20}, "#000000");
-    });
+    }));
     const App::DrawnText* left = probe.find_text("left");
     const App::DrawnText* right = probe.find_text("right");
     ASSERT_TRUE(left && right);
