@@ -181,6 +181,24 @@ TEST_F(AppTest, CancellingPublishesTheCategoryInProgressAndStopsThere) {
     }
 }
 
+TEST_F(AppTest, ARescanWhileScanningReplacesTheRunningScan) {
+    make_dirs(home.path(), ".cache/pip");
+    for (int i = 0; i < 40; ++i) {
+        write_file(home / (".cache/pip/f" + std::to_string(i)), 4096);
+        make_dirs(home.path(), ".gradle/caches/v" + std::to_string(i));
+    }
+    probe.start_scan();
+    probe.key(GDK_KEY_F5);  // cancels and joins the running worker, then starts anew
+    probe.key(GDK_KEY_F5);
+    ASSERT_TRUE(probe.wait_for_worker());
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    for (const CatState& cs : probe.cats()) EXPECT_TRUE(cs.did_scan) << cs.def.id;
+    ASSERT_NE(cat("gradleCaches"), nullptr);
+    EXPECT_EQ(cat("gradleCaches")->items.size(), 40u);
+    ASSERT_NE(cat("pipCache"), nullptr);
+    EXPECT_GE(cat("pipCache")->items.at(0).size, 40 * 4096);
+}
+
 // --- Views ---
 
 TEST_F(AppTest, VisibleGroupsHideScannedEmptyCategoriesAndSortWithinAGroup) {
