@@ -107,32 +107,30 @@ struct Builder {
         return d;
     }
 
-    void dirs(const char* id, G g, const char* title, const char* sub, I icon,
-              const std::string& path, S safety, bool keep_newest) {
+    // A row of one of the three folder listings.
+    void listed(const char* id, G g, const char* title, const char* sub, I icon,
+                const std::string& path, S safety, ListingKind listing, bool keep_newest) {
         CategoryDef d = make(id, g, title, sub, icon);
         d.path = path;
-        d.listing = ListingKind::ChildDirectories;
+        d.listing = listing;
         d.safety = safety;
         d.keep_newest = keep_newest;
         add(std::move(d));
     }
 
+    void dirs(const char* id, G g, const char* title, const char* sub, I icon,
+              const std::string& path, S safety, bool keep_newest) {
+        listed(id, g, title, sub, icon, path, safety, ListingKind::ChildDirectories, keep_newest);
+    }
+
     void items(const char* id, G g, const char* title, const char* sub, I icon,
                const std::string& path, S safety) {
-        CategoryDef d = make(id, g, title, sub, icon);
-        d.path = path;
-        d.listing = ListingKind::ChildItems;
-        d.safety = safety;
-        add(std::move(d));
+        listed(id, g, title, sub, icon, path, safety, ListingKind::ChildItems, false);
     }
 
     void whole(const char* id, G g, const char* title, const char* sub, I icon,
                const std::string& path, S safety) {
-        CategoryDef d = make(id, g, title, sub, icon);
-        d.path = path;
-        d.listing = ListingKind::SelfFolder;
-        d.safety = safety;
-        add(std::move(d));
+        listed(id, g, title, sub, icon, path, safety, ListingKind::SelfFolder, false);
     }
 
     void recursive(const char* id, G g, const char* title, const char* sub, I icon,

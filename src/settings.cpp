@@ -32,23 +32,13 @@ std::size_t string_end(std::string_view s, std::size_t open) {
     return std::string_view::npos;
 }
 
-int hex_value(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The four hex digits of a \u escape starting at raw[at], or -1.
 long hex4(std::string_view raw, std::size_t at) {
     if (at + 4 > raw.size())
         return -1;
     long v = 0;
     for (std::size_t i = at; i < at + 4; ++i) {
-        const int h = hex_value(raw[i]);
+        const int h = su::hex_digit(raw[i]);
         if (h < 0)
             return -1;
         v = v * 16 + h;

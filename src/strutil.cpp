@@ -96,6 +96,16 @@ std::string join_path(const std::string& dir, const std::string& name) {
     return dir + "/" + name;
 }
 
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 std::string extension_of(const std::string& name) {
     const std::size_t dot = name.rfind('.');
     if (dot == std::string::npos || dot == 0 || dot + 1 == name.size())

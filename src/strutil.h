@@ -35,6 +35,11 @@ std::string parent_of(const std::string& path);
 // an empty side gives the other. A name starting with "/" is not special.
 std::string join_path(const std::string& dir, const std::string& name);
 
+// Value of one hexadecimal digit of either case, or -1. Written out rather
+// than taken from isxdigit/strtoul, which follow the locale and accept signs,
+// spaces and "0x".
+int hex_digit(char c);
+
 // Lower-cased text after the last "." of a file name, or empty for names
 // without one, hidden files (".bashrc") and names ending in ".".
 std::string extension_of(const std::string& name);

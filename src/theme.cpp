@@ -4,19 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
-namespace {
+#include "strutil.h"
 
-// Value of one hex digit, or −1. Written out rather than taken from
-// isxdigit/strtoul: those follow the locale and accept signs, spaces and "0x".
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+namespace {
 
 // A channel in 0–1 as the nearest byte value. NaN fails every comparison, so
 // it is caught by the first test and printed as 0.
@@ -52,7 +42,7 @@ bool hex_to_rgb(const std::string& hex, Rgb& out) {
         return false;
     unsigned v = 0;
     for (char c : digits) {
-        const int d = hex_digit(c);
+        const int d = su::hex_digit(c);
         if (d < 0)
             return false;
         v = v * 16 + static_cast<unsigned>(d);

@@ -103,3 +103,16 @@ TEST(SanitizeUtf8, ReplacesEachOffendingByteAndKeepsTheRest) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HexDigit, AcceptsBothCasesAndNothingElse) {
+    EXPECT_EQ(su::hex_digit('0'), 0);
+    EXPECT_EQ(su::hex_digit('9'), 9);
+    EXPECT_EQ(su::hex_digit('a'), 10);
+    EXPECT_EQ(su::hex_digit('F'), 15);
+    for (char c : {'g', 'G', ' ', '-', '+', 'x', '\0', '\xC3'})
+        EXPECT_EQ(su::hex_digit(c), -1) << c;
+}
+
+}  // namespace
