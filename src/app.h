@@ -31,6 +31,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "catalog.h"
@@ -321,6 +322,12 @@ private:
     double m_sidebar_scroll = 0;       // sidebar scroll position
     double m_sidebar_height = 0;       // sidebar content height written by draw_sidebar
     std::vector<HitTarget> m_targets;  // clickable areas of the last frame
+    // Widths and line heights already measured, keyed by font and text. Text
+    // is laid out again on every frame, and most of it is the same every time;
+    // the results equal fresh measurements, since the Pango context never
+    // changes once created.
+    mutable std::unordered_map<std::string, double> m_text_widths;
+    mutable double m_font_heights[8] = {0, 0, 0, 0, 0, 0, 0, 0};
     double m_mouse_x = -1;             // last pointer position; -1 outside the window
     double m_mouse_y = -1;
     Act m_hover_act = Act::None;  // the target under the pointer

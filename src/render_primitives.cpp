@@ -39,6 +39,8 @@ constexpr FontStyle kFonts[] = {
 
 const char* const kEllipsis = "\xE2\x80\xA6";
 
+constexpr std::size_t kTextWidthCacheLimit = 4096;
+
 // Byte offsets of the first `chars` code points of a UTF-8 text (invalid
 // bytes count as one character each, so odd file names still shorten).
 std::size_t byte_offset_of_char(const std::string& s, long chars) {
@@ -92,18 +94,30 @@ PangoLayout* App::layout_for(const std::string& text, Font font) const {
 }
 
 double App::measure_text(const std::string& text, Font font) const {
+    std::string key(1, static_cast<char>('0' + static_cast<int>(font)));
+    key += text;
+    if (const auto found = m_text_widths.find(key); found != m_text_widths.end()) {
+        return found->second;
+    }
     PangoLayout* layout = layout_for(text, font);
     int w = 0, h = 0;
     pango_layout_get_pixel_size(layout, &w, &h);
     g_object_unref(layout);
+    // Sizes, paths and truncation candidates change; a bounded cache stays
+    // small without tracking which entries are still in use.
+    if (m_text_widths.size() >= kTextWidthCacheLimit) m_text_widths.clear();
+    m_text_widths.emplace(std::move(key), w);
     return w;
 }
 
 double App::font_height(Font font) const {
+    double& cached = m_font_heights[static_cast<int>(font)];
+    if (cached > 0) return cached;
     PangoLayout* layout = layout_for("Ag", font);
     int w = 0, h = 0;
     pango_layout_get_pixel_size(layout, &w, &h);
     g_object_unref(layout);
+    cached = h;
     return h;
 }
 
