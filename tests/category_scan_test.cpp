@@ -12,15 +12,11 @@
 
 namespace {
 
+using testing_support::du_bytes;
 using testing_support::FakeHome;
 using testing_support::make_tree;
 using testing_support::run_process;
 using testing_support::write_file;
-
-std::int64_t du_bytes(const std::string& path) {
-    const auto r = run_process({"/usr/bin/du", "-s", "--block-size=1", path});
-    return std::strtoll(r.out.c_str(), nullptr, 10);
-}
 
 CategoryDef row_of(const std::string& id) {
     for (const CategoryDef& d : catalog::all()) {

@@ -14,6 +14,7 @@
 
 namespace {
 
+using testing_support::du_bytes;
 using testing_support::FakeHome;
 using testing_support::make_tree;
 using testing_support::run_process;
@@ -130,11 +131,6 @@ private:
     const std::string& m_s;
     std::size_t m_i = 0;
 };
-
-std::int64_t du_bytes(const std::string& path) {
-    const auto r = run_process({"/usr/bin/du", "-s", "--block-size=1", path});
-    return std::strtoll(r.out.c_str(), nullptr, 10);
-}
 
 CatState state(const char* id, SafetyLevel safety, std::vector<Item> items) {
     CatState c;

@@ -26,6 +26,7 @@
 
 namespace {
 
+using testing_support::du_bytes;
 using testing_support::FakeHome;
 using testing_support::make_dirs;
 using testing_support::make_symlink;
@@ -34,11 +35,6 @@ using testing_support::run_process;
 using testing_support::run_test_in_child;
 using testing_support::TempDir;
 using testing_support::write_file;
-
-std::int64_t du_bytes(const std::string& path) {
-    const auto r = run_process({"/usr/bin/du", "-s", "--block-size=1", path});
-    return std::strtoll(r.out.c_str(), nullptr, 10);
-}
 
 std::int64_t own_blocks(const std::string& path) {
     struct stat st {};

@@ -220,6 +220,11 @@ ChildResult run_process(const std::vector<std::string>& argv,
     return result;
 }
 
+std::int64_t du_bytes(const std::string& path) {
+    const auto r = run_process({"/usr/bin/du", "-s", "--block-size=1", path});
+    return std::strtoll(r.out.c_str(), nullptr, 10);
+}
+
 ChildResult run_test_in_child(const std::string& test_name,
                               const std::map<std::string, std::optional<std::string>>& env) {
     return run_process({self_exe(), "--gtest_also_run_disabled_tests",

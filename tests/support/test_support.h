@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -93,6 +94,10 @@ struct ChildResult {
 // the current environment, capturing standard output.
 ChildResult run_process(const std::vector<std::string>& argv,
                         const std::map<std::string, std::optional<std::string>>& env = {});
+
+// Allocated bytes of a path as GNU du counts them (du -s --block-size=1):
+// the reference every size the scanner reports is checked against.
+std::int64_t du_bytes(const std::string& path);
 
 // Re-runs a single test of the current binary (usually a DISABLED_ one that
 // prints what it sees) in a child with the given environment changes. Used
