@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "catalog.h"
-#include "scanner.h"
+#include "engine/catalog.h"
+#include "engine/scanner.h"
 
 namespace {
 

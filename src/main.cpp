@@ -1,7 +1,7 @@
 // brushwick — entry point of the desktop application.
 #include <clocale>
 
-#include "app.h"
+#include "window/app.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "catalog.h"
-#include "category_scan.h"
-#include "paths.h"
-#include "scan_report.h"
+#include "engine/catalog.h"
+#include "engine/category_scan.h"
+#include "base/paths.h"
+#include "engine/scan_report.h"
 
 namespace {
 

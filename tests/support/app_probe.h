@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "app.h"
-#include "i18n.h"
+#include "window/app.h"
+#include "base/i18n.h"
 
 struct AppProbe {
     explicit AppProbe(App& a) : app(a) {}

@@ -238,7 +238,7 @@ void delete_env_paths_and_print() {
     std::string p;
     while (std::getline(in, p))
         paths.push_back(unescape(p));
-    const shell_ops::DeleteResult r = shell_ops::delete_permanently(paths);
+    const deletion::DeleteResult r = deletion::delete_permanently(paths);
     for (const std::string& d : r.deleted)
         std::cout << "@@deleted " << escape(d) << "\n";
     for (std::size_t i = 0; i < r.failed.size(); ++i) {
@@ -250,7 +250,7 @@ void delete_env_paths_and_print() {
     std::cout << "@@end" << std::endl;
 }
 
-std::optional<shell_ops::DeleteResult> run_deletion_in_child(
+std::optional<deletion::DeleteResult> run_deletion_in_child(
     const std::vector<std::string>& wrapper, const std::string& binary,
     const std::string& test_name, const std::vector<std::string>& paths,
     const std::map<std::string, std::optional<std::string>>& env, std::string* log) {
@@ -263,7 +263,7 @@ std::optional<shell_ops::DeleteResult> run_deletion_in_child(
     if (log != nullptr)
         *log += child.out;
 
-    shell_ops::DeleteResult r;
+    deletion::DeleteResult r;
     bool ended = false;
     std::istringstream out(child.out);
     std::string line;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "shell_ops.h"
+#include "engine/deletion.h"
 #include "test_support.h"
 
 namespace testing_support {
@@ -95,7 +95,7 @@ void delete_env_paths_and_print();
 // over in BRUSHWICK_DELETE_PATHS, and rebuilds the child's DeleteResult. The
 // child's whole output is appended to *log. Nothing when the child did not
 // report (it crashed or the test was not found).
-std::optional<shell_ops::DeleteResult> run_deletion_in_child(
+std::optional<deletion::DeleteResult> run_deletion_in_child(
     const std::vector<std::string>& wrapper, const std::string& binary,
     const std::string& test_name, const std::vector<std::string>& paths,
     const std::map<std::string, std::optional<std::string>>& env, std::string* log);

@@ -1,0 +1,103 @@
+// category_scan — turns one catalog row into the measured, marked and sorted
+// items that the application shows and that brushwick-scan prints: list the
+// row under a deadline, make one Item per entry, mark the newest version where
+// the row keeps one, measure the entries in parallel under a deadline each, and
+// sort them largest first.
+//
+// It never deletes and never takes an application lock: the caller fills a
+// private CatState and publishes it itself.
+//
+// Threads: fill() and a Session belong to one thread at a time (the scan
+// worker); fill() starts its own measuring threads and joins them before it
+// returns. version_less() and CatState::total_size() are pure.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/catalog.h"
+#include "engine/scanner.h"
+
+// One cleanable filesystem entry, shown as one row.
+struct Item {
+    std::string path;                        // display path of the entry
+    std::string name;                        // the name shown on the row
+    std::string detail;                      // the scanner's second line, or why deleting failed
+    std::time_t modified = 0;                // raised to the newest time inside once measured
+    std::int64_t size = -1;                  // allocated bytes; -1 until measured
+    bool size_known = false;                 // the entry has been measured
+    SafetyLevel safety = SafetyLevel::Safe;  // the category's, Risky for the kept newest version
+    bool keep_hint = false;                  // the newest version of a category that keeps one
+    bool selected = false;                   // ticked for deletion by the user
+};
+
+// One category of the catalog and what its scan found.
+struct CatState {
+    CategoryDef def;          // a copy of the catalog row
+    std::vector<Item> items;  // the entries found, largest first
+    bool scanning = false;    // being scanned now
+    bool did_scan = false;    // a scan of it has been published
+
+    // Sum of the sizes greater than 0: unmeasured (-1) and empty items add nothing.
+    std::int64_t total_size() const;
+};
+
+namespace category_scan {
+
+// Deadline of one category listing and of one measured entry.
+inline constexpr double kListSeconds = 120.0;
+inline constexpr double kMeasureSeconds = 45.0;
+// Most measuring threads per category, and their nice value.
+inline constexpr int kMaxMeasureThreads = 6;
+inline constexpr int kMeasureNice = 10;
+
+// Version order of names: runs of digits compare as numbers (leading zeros
+// ignored), other bytes as signed chars; when one name is a prefix of the
+// other in this sense, the shorter remainder is smaller. "17.0.2" < "17.0.10".
+bool version_less(const std::string& a, const std::string& b);
+
+// One scan's shared work. The project search walks the projects folder once
+// for every Recursive row and keeps the lists for the rows asked for later in
+// the same scan; create a new Session for every scan so that a rescan walks
+// anew.
+class Session {
+public:
+    // catalog: the rows of this scan (a copy is kept; the live catalog is
+    // never read afterwards).
+    explicit Session(std::vector<CategoryDef> catalog);
+
+    // The entries of def, listed under the listing deadline.
+    std::vector<scanner::ScannedInfo> list(const CategoryDef& def, const std::atomic<bool>* cancel);
+
+private:
+    std::vector<CategoryDef> m_catalog;
+    scanner::ProjectScope m_scope;
+    std::map<std::string, std::vector<scanner::ScannedInfo>> m_projects;  // by row id
+};
+
+// Fills cat.items from cat.def: list, build items, mark the newest version,
+// measure (up to kMaxMeasureThreads threads at nice kMeasureNice, one entry at
+// a time through a shared counter), sort largest first. Cancellation stops
+// the measuring threads from taking further entries, which keep size -1.
+void fill(CatState& cat, Session& session, const std::atomic<bool>* cancel);
+
+// Lowers the calling thread's scheduling priority to nice n, never raising it:
+// scanning is background work and must not slow the desktop. The scan worker
+// and every measuring thread call it first.
+void lower_thread_priority(int n);
+
+// --- Steps of fill, open to tests ---
+
+// Marks the item with the greatest name in version order (the first of equal
+// ones) Risky with keep_hint.
+void mark_newest(std::vector<Item>& items);
+
+// Measuring threads for this many items: at least 1, at most kMaxMeasureThreads.
+int measuring_threads(std::size_t items);
+
+}  // namespace category_scan

@@ -1,0 +1,76 @@
+// deletion — permanent deletion, the only code in the program that destroys
+// user data.
+//
+// delete_permanently removes files and folders for good (no trash, no undo)
+// and reports, path by path, what went and why the rest stayed. It asks the
+// deletion guard about every path whatever the caller filtered, works below the
+// parent folder only through descriptors and names relative to them, never
+// follows a symbolic link (a link is removed as a link; a folder swapped for a
+// link meanwhile is not entered), never opens anything but folders (FIFOs,
+// sockets and devices are unlinked), and never descends into a mount point: a
+// disk, bind mount or FUSE mount inside an entry keeps its data, and the entry
+// is reported as not removed. Depth costs neither stack nor an unbounded number
+// of descriptors. Nothing throws and nothing is logged; the result is the whole
+// report.
+//
+// Reasons are the English interface texts, which are also the translation
+// keys: the caller translates them for display.
+//
+// Threads: call it from a worker thread without holding the application lock; a
+// large deletion takes long. It keeps no state between calls.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/mounts.h"
+
+namespace deletion {
+
+// Failure reasons of deletion besides the guard's own (deletion_guard.h).
+inline constexpr const char* kNoAccess = "No access from inside this app";
+inline constexpr const char* kCouldNotBeMoved = "The item could not be moved";
+
+// The outcome of one batch. Every input path is in exactly one of deleted and
+// failed, each list in input order.
+struct DeleteResult {
+    std::vector<std::string> deleted;         // input paths that no longer exist afterwards
+    std::string error;                        // reason of the batch's first failure; empty if none
+    int failed_count = 0;                     // size of failed (and of failed_reasons)
+    std::vector<std::string> failed;          // input paths that were not removed
+    std::vector<std::string> failed_reasons;  // the reason for failed[i], at the same index
+};
+
+// Permanently removes each display path in turn. A path fails with the guard's
+// reason when protected, "Read-only location" when the sandbox cannot write
+// it, "No access from inside this app" when its parent folder cannot be
+// opened, and "The item could not be moved" when anything of it is left (an
+// entry that resisted, a mount point inside). A failure never stops the batch,
+// and whatever could be removed is gone. A path that had already vanished
+// counts as deleted as long as its parent folder exists.
+DeleteResult delete_permanently(const std::vector<std::string>& paths);
+
+// --- The tree removal itself, for delete_permanently and for tests ---
+namespace detail {
+
+struct RemoveLimits {
+    // Folder streams held open at once. Deeper trees close their outer
+    // folders and re-open them through ".." on the way back up, checking that
+    // each is still the folder that was left.
+    std::size_t max_open_dirs = 64;
+    // Ask the kernel for mount ids and the mount-root flag. Tests switch it
+    // off to exercise what older kernels rely on: device numbers and the
+    // mount table.
+    bool kernel_mount_checks = true;
+};
+
+// Removes the entry name inside the open folder parent_fd, everything in it
+// first; true when it is gone (also when it was gone already). table lists
+// the mounts whose points are compared with the entry's real path.
+bool remove_entry(int parent_fd, const std::string& name, const std::vector<mounts::Mount>& table,
+                  const RemoveLimits& limits);
+
+}  // namespace detail
+
+}  // namespace deletion

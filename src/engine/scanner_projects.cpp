@@ -1,0 +1,421 @@
+// scanner_projects — the project search: folders that Recursive rows look for
+// (node_modules, build, venv, …) below the projects folder.
+//
+// One walk serves every Recursive row at once: all rows enter exactly the same
+// folders (none enters a name that any row looks for), so each row's result is
+// the same as from a walk of its own. The walk trusts the directory entries'
+// file types and stats only matches (for their time) and entries of unknown
+// type.
+//
+// What it never offers, because deleting it breaks something or counts it
+// twice: anything inside another row's folder (that row lists it already); the
+// install trees of version managers, editors, plug-in managers, package and SDK
+// managers in the home; folders that say by their content that they are an
+// installed tool or environment (pyvenv.cfg, conda-meta, an editor extension's
+// manifest); a venv without pyvenv.cfg; the global node_modules of an
+// installed Node.js.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <unordered_set>
+
+#include "base/paths.h"
+#include "engine/scanner.h"
+#include "engine/scanner_fs.h"
+
+namespace scanner {
+
+namespace {
+
+// --- What is not a project ---
+
+// clang-format off
+// The lists read best grouped by kind, several to a line.
+
+// Install trees of tools below the home, relative to it. Entering them would
+// offer a tool's own files (its bundled node_modules, its build folders, a
+// runtime's venv module) as project output.
+constexpr const char* kToolFolders[] = {
+    // JavaScript runtimes, version and package managers
+    ".nvm", ".fnm", ".local/share/fnm", ".volta", ".nodenv", ".nodebrew", ".nvs", ".n",
+    ".npm-global", ".npm-packages", ".npm", ".yarn", ".config/yarn", ".local/share/pnpm",
+    ".pnpm-store", ".bun", ".deno",
+    // Python
+    ".pyenv", ".conda", "miniconda3", "miniconda", "anaconda3", "anaconda", "miniforge3",
+    "mambaforge", "micromamba", ".local/share/mamba", ".pixi", ".local/pipx", ".local/share/pipx",
+    ".local/lib", ".local/share/virtualenvs", ".virtualenvs", ".local/share/uv", ".rye",
+    ".poetry", ".local/share/pypoetry",
+    // Ruby, Perl, PHP, Lua
+    ".rbenv", ".rvm", ".gem", ".local/share/gem", ".bundle", ".plenv", "perl5", ".cpan", ".cpanm",
+    ".phpenv", ".composer", ".config/composer", ".local/share/composer", ".luaenv", ".luarocks",
+    // Version managers for many languages
+    ".asdf", ".local/share/mise", ".local/share/rtx", ".proto", ".sdkman", ".jenv", ".goenv",
+    ".gvm", ".tfenv", ".swiftenv", ".swiftly", ".local/share/swiftly", ".kiex", ".kerl",
+    // JVM, .NET, Go, Rust, Haskell, OCaml, Julia, Dart, Elixir, Lean, Kotlin/Native
+    ".m2", ".gradle", ".ivy2", ".sbt", ".lein", ".local/share/coursier", ".jdks", ".konan",
+    ".dotnet", ".nuget", "go", "sdk", ".cargo", ".rustup", ".ghcup", ".cabal", ".stack", ".opam",
+    ".julia", ".juliaup", ".pub-cache", "flutter", "development/flutter", ".fvm", "fvm", ".mix",
+    ".hex", ".elan",
+    // C/C++, embedded, WebAssembly, other SDKs
+    ".conan", ".conan2", "vcpkg", "emsdk", ".emscripten_cache", ".platformio", ".arduino15",
+    ".espressif", ".mozbuild", ".wasmtime", ".wasmer", ".foundry", ".local/share/solana",
+    // Android
+    ".android", "Android", ".android-sdk", "android-sdk",
+    // Package managers of the system, containers and clusters
+    ".nix-profile", ".nix-defexpr", ".local/state/nix", ".guix-profile", ".linuxbrew",
+    ".local/share/flatpak", ".local/share/containers", ".docker", ".minikube", ".vagrant.d",
+    ".krew", ".terraform.d", ".pulumi",
+    // Editors, IDEs and their extension and plug-in managers
+    ".vscode", ".vscode-insiders", ".vscode-oss", ".vscode-server", ".vscode-server-insiders",
+    ".cursor", ".cursor-server", ".windsurf", ".windsurf-server", ".config/Code",
+    ".config/Cursor", ".config/VSCodium", ".eclipse", ".p2", ".atom", ".pulsar", ".theia",
+    ".arduinoIDE", ".local/share/JetBrains", ".config/JetBrains", ".cache/JetBrains",
+    ".local/share/zed", ".config/sublime-text", ".emacs.d", ".config/emacs", ".vim",
+    ".local/share/nvim", ".tmux/plugins", ".oh-my-zsh", ".local/share/zinit",
+};
+
+// Environment variables that name where a tool keeps its installation. Only
+// honoured for folders that neither are nor contain the home.
+constexpr const char* kToolVariables[] = {
+    "ANDROID_HOME", "ANDROID_SDK_ROOT", "ANDROID_NDK_HOME", "ANDROID_NDK_ROOT",
+    "CARGO_HOME", "RUSTUP_HOME", "GOROOT", "GOMODCACHE", "NVM_DIR", "FNM_DIR", "VOLTA_HOME",
+    "PYENV_ROOT", "RBENV_ROOT", "NODENV_ROOT", "SDKMAN_DIR", "ASDF_DATA_DIR", "MISE_DATA_DIR",
+    "BUN_INSTALL", "PNPM_HOME", "GEM_HOME", "GRADLE_USER_HOME", "FLUTTER_ROOT", "PUB_CACHE",
+    "DOTNET_ROOT", "CONDA_ROOT",
+};
+
+// Folders whose whole content is installed packages, wherever they are.
+constexpr const char* kPackageFolders[] = {"site-packages", "dist-packages"};
+
+// Entries by which a folder says it is an installed tool or environment: a
+// Python virtual environment, a conda installation or environment, an
+// installed editor extension.
+constexpr const char* kToolMarkers[] = {"pyvenv.cfg", "conda-meta", ".vsixmanifest"};
+
+// clang-format on
+
+// Deepest level any row may search; rows asking for more are clamped, so a
+// walk holds at most this many descriptors and stack frames.
+constexpr int kMaxDepth = 64;
+
+bool is_one_of(const char* name, const char* const* first, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (std::strcmp(name, first[i]) == 0)
+            return true;
+    }
+    return false;
+}
+
+template <std::size_t N>
+bool is_one_of(const char* name, const char* const (&list)[N]) {
+    return is_one_of(name, list, N);
+}
+
+std::string without_trailing_slashes(std::string p) {
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    return p;
+}
+
+bool is_at_or_below(const std::string& path, const std::string& folder) {
+    if (path == folder)
+        return true;
+    if (folder == "/")
+        return !path.empty() && path[0] == '/';
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           path[folder.size()] == '/';
+}
+
+std::string real_path_of(const std::string& p) {
+    char buf[PATH_MAX];
+    return ::realpath(p.c_str(), buf) != nullptr ? std::string(buf) : std::string();
+}
+
+// --- The folders a walk must leave alone, in the walk's own path space ---
+
+struct Fence {
+    bool blocked = false;                     // the root itself is such a folder or inside one
+    std::unordered_set<std::string> folders;  // never entered nor reported (walk paths)
+    std::vector<std::string> rows;            // other rows' folders below the root (walk paths)
+};
+
+// Places folder (a display path) below root in the walk's terms, by its
+// literal path and by its resolved one, so that neither a symbolic link in
+// the home nor one in the folder's path lets the walk reach it unnoticed.
+void fence_in(Fence& fence, const std::string& folder, bool is_row, const std::string& root,
+              const std::string& real_root) {
+    const std::string lit = without_trailing_slashes(paths::to_scan_path(folder));
+    if (lit.empty() || lit[0] != '/')
+        return;
+    const std::string real = real_path_of(lit);
+    const std::pair<const std::string*, const std::string*> forms[] = {{&lit, &root},
+                                                                       {&real, &real_root}};
+    for (const auto& [f, r] : forms) {
+        if (f->empty() || r->empty())
+            continue;
+        if (is_at_or_below(*r, *f)) {
+            fence.blocked = true;
+        } else if (is_at_or_below(*f, *r)) {
+            const std::string walk_path =
+                root + (root == "/" ? "" : "/") + f->substr(r->size() + (*r == "/" ? 0 : 1));
+            fence.folders.insert(walk_path);
+            if (is_row)
+                fence.rows.push_back(walk_path);
+        }
+    }
+}
+
+Fence build_fence(const ProjectScope& scope, const std::string& root) {
+    Fence fence;
+    const std::string real_root = real_path_of(root);
+    for (const std::string& f : scope.other_rows)
+        fence_in(fence, f, true, root, real_root);
+    for (const std::string& f : scope.tool_folders)
+        fence_in(fence, f, false, root, real_root);
+    return fence;
+}
+
+// --- The walk ---
+
+class ProjectWalk {
+public:
+    ProjectWalk(const std::vector<CategoryDef>& rows, const ProjectScope& scope,
+                const std::atomic<bool>* cancel)
+        : m_rows(rows), m_scope(scope), m_cancel(cancel), m_out(rows.size()) {}
+
+    std::vector<std::vector<ScannedInfo>> run();
+
+private:
+    void visit(int fd, int depth);
+    bool consider(int fd, int depth, const fs::Entry& e);
+    void report(int fd, int depth, const char* name, const struct stat& st,
+                const std::vector<std::size_t>& rows);
+    bool is_tool_content(const char* name, int fd) const;
+    bool is_claimed(const char* name) const;
+
+    const std::vector<CategoryDef>& m_rows;
+    const ProjectScope& m_scope;
+    const std::atomic<bool>* m_cancel;
+    std::vector<std::vector<ScannedInfo>> m_out;
+    std::vector<bool> m_active;  // rows this walk serves
+    int m_max_depth = -1;        // deepest level any active row searches
+    std::string m_root;          // scan path of the projects folder
+    std::string m_dir;           // scan path of the folder being read
+    Fence m_fence;
+    std::vector<fs::Listing> m_listings;  // one per depth, reused between folders
+    std::vector<std::size_t> m_matching;  // scratch: rows matching the current name
+};
+
+bool ProjectWalk::is_claimed(const char* name) const {
+    for (const std::string& c : m_scope.claimed) {
+        if (c == name)
+            return true;
+    }
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (!m_active[i])
+            continue;
+        for (const std::string& n : m_rows[i].names) {
+            if (n == name)
+                return true;
+        }
+    }
+    return false;
+}
+
+// A folder a row looks for that is really part of an installed tool.
+bool ProjectWalk::is_tool_content(const char* name, int fd) const {
+    // A venv is a virtual environment only when it says so; a folder of that
+    // name without pyvenv.cfg is, for instance, the standard library's module.
+    if (std::strcmp(name, "venv") == 0 || std::strcmp(name, ".venv") == 0) {
+        const fs::Stat cfg = fs::stat_at(fd, (std::string(name) + "/pyvenv.cfg").c_str());
+        return !cfg.ok || !S_ISREG(cfg.st.st_mode);
+    }
+    // lib/node_modules next to bin/node is an installed Node.js's global
+    // package folder (npm itself lives there), not a project's dependencies.
+    if (std::strcmp(name, "node_modules") == 0) {
+        const std::size_t slash = m_dir.rfind('/');
+        if (slash == std::string::npos || m_dir.compare(slash + 1, std::string::npos, "lib") != 0)
+            return false;
+        const std::string prefix = slash == 0 ? std::string() : m_dir.substr(0, slash);
+        struct stat st {};
+        return ::lstat((prefix + "/bin/node").c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    }
+    return false;
+}
+
+void ProjectWalk::report(int fd, int depth, const char* name, const struct stat& st,
+                         const std::vector<std::size_t>& rows) {
+    const std::string child = m_dir + (m_dir == "/" ? "" : "/") + name;
+    if (m_fence.folders.count(child) != 0)
+        return;
+    // A match holding another row's folder would count that folder twice.
+    for (const std::string& row : m_fence.rows) {
+        if (is_at_or_below(row, child))
+            return;
+    }
+    if (is_tool_content(name, fd))
+        return;
+    ScannedInfo info;
+    info.path = paths::to_display_path(child);
+    const std::size_t slash = m_dir.rfind('/');
+    const std::string parent_name = slash == std::string::npos ? m_dir : m_dir.substr(slash + 1);
+    info.name = parent_name.empty() ? std::string(name) : parent_name + "/" + name;
+    info.detail = paths::to_display_path(m_dir);
+    info.modified = st.st_mtim.tv_sec;
+    for (std::size_t r : rows) {
+        if (depth <= m_rows[r].max_depth)
+            m_out[r].push_back(info);
+    }
+}
+
+// Handles one entry of the folder at depth; false stops the walk (cancelled).
+bool ProjectWalk::consider(int fd, int depth, const fs::Entry& e) {
+    if (fs::cancelled(m_cancel))
+        return false;
+    // Files and symbolic links are neither reported nor entered; the entry
+    // type tells without a stat unless the filesystem leaves it unknown.
+    fs::Stat s;
+    if (e.type == DT_UNKNOWN) {
+        s = fs::stat_at(fd, e.name);
+        if (!s.ok || !S_ISDIR(s.st.st_mode))
+            return true;
+    } else if (e.type != DT_DIR) {
+        return true;
+    }
+    if (depth == 0) {
+        for (const std::string& skip : m_scope.top_skip) {
+            if (skip == e.name)
+                return true;
+        }
+    }
+    m_matching.clear();
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (!m_active[i])
+            continue;
+        for (const std::string& n : m_rows[i].names) {
+            if (n == e.name) {
+                m_matching.push_back(i);
+                break;
+            }
+        }
+    }
+    if (!m_matching.empty()) {
+        // A match is reported, never entered. Its time comes from a stat,
+        // which also makes sure it is still a folder and not a link.
+        if (!s.ok)
+            s = fs::stat_at(fd, e.name);
+        if (s.ok && S_ISDIR(s.st.st_mode)) {
+            report(fd, depth, e.name, s.st, m_matching);
+        }
+        return true;
+    }
+    if (is_one_of(e.name, kAlwaysSkip) || is_claimed(e.name) || depth + 1 > m_max_depth ||
+        is_one_of(e.name, kPackageFolders))
+        return true;
+    const std::size_t dir_len = m_dir.size();
+    if (m_dir != "/")
+        m_dir += '/';
+    m_dir += e.name;
+    if (m_fence.folders.count(m_dir) == 0) {
+        const int child = fs::open_dir(fd, e.name, false);
+        // An unreadable folder is searched no further.
+        if (child >= 0) {
+            visit(child, depth + 1);
+            ::close(child);
+        }
+    }
+    m_dir.resize(dir_len);
+    return !fs::cancelled(m_cancel);
+}
+
+void ProjectWalk::visit(int fd, int depth) {
+    fs::Listing& listing = m_listings[static_cast<std::size_t>(depth)];
+    fs::read_all(fd, listing);
+    // A folder that says it is an installed tool or environment holds
+    // nothing of a project.
+    const bool is_tool =
+        !fs::for_each_record(listing.data.get(), listing.size,
+                             [](const fs::Entry& e) { return !is_one_of(e.name, kToolMarkers); });
+    if (is_tool)
+        return;
+    fs::for_each_record(listing.data.get(), listing.size,
+                        [&](const fs::Entry& e) { return consider(fd, depth, e); });
+}
+
+std::vector<std::vector<ScannedInfo>> ProjectWalk::run() {
+    if (m_rows.empty())
+        return m_out;
+    const std::string path = m_rows.front().path;
+    m_active.assign(m_rows.size(), false);
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        const CategoryDef& d = m_rows[i];
+        if (d.listing != ListingKind::Recursive || d.path != path || d.max_depth < 0)
+            continue;
+        m_active[i] = true;
+        m_max_depth = std::max(m_max_depth, std::min(d.max_depth, kMaxDepth));
+    }
+    m_root = without_trailing_slashes(paths::to_scan_path(path));
+    if (m_max_depth < 0 || m_root.empty() || fs::cancelled(m_cancel))
+        return m_out;
+    m_fence = build_fence(m_scope, m_root);
+    if (m_fence.blocked)
+        return m_out;
+    const int fd = fs::open_dir(AT_FDCWD, m_root.c_str(), true);
+    // The projects folder cannot be read: nothing is found.
+    if (fd < 0)
+        return m_out;
+    m_listings.resize(static_cast<std::size_t>(m_max_depth) + 1);
+    m_dir = m_root;
+    visit(fd, 0);
+    ::close(fd);
+    return m_out;
+}
+
+}  // namespace
+
+ProjectScope project_scope(const std::vector<CategoryDef>& catalog) {
+    ProjectScope scope;
+    scope.home = paths::real_home();
+    for (const CategoryDef& d : catalog) {
+        if (d.listing != ListingKind::Recursive) {
+            if (!d.path.empty())
+                scope.other_rows.push_back(d.path);
+            continue;
+        }
+        for (const std::string& n : d.names) {
+            if (std::find(scope.claimed.begin(), scope.claimed.end(), n) == scope.claimed.end())
+                scope.claimed.push_back(n);
+        }
+    }
+    scope.top_skip = catalog::recursive_skip();
+    const std::string home = without_trailing_slashes(scope.home);
+    if (!home.empty() && home[0] == '/') {
+        for (const char* rel : kToolFolders)
+            scope.tool_folders.push_back(home + (home == "/" ? "" : "/") + rel);
+    }
+    for (const char* var : kToolVariables) {
+        const char* v = std::getenv(var);
+        if (v == nullptr || v[0] != '/')
+            continue;
+        const std::string folder = without_trailing_slashes(v);
+        // A variable pointing at the home or above it would fence off every
+        // project; such a setting names no tool's own folder.
+        if (!home.empty() && is_at_or_below(home, folder))
+            continue;
+        scope.tool_folders.push_back(folder);
+    }
+    return scope;
+}
+
+std::vector<std::vector<ScannedInfo>> list_projects(const std::vector<CategoryDef>& rows,
+                                                    const ProjectScope& scope,
+                                                    const std::atomic<bool>* cancel) {
+    return ProjectWalk(rows, scope, cancel).run();
+}
+
+}  // namespace scanner

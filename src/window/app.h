@@ -1,0 +1,343 @@
+// app — the Brushwick application object: the window and its GTK callbacks, the
+// category state and the scan worker, the views over that state, input, and
+// every drawing routine. There is exactly one App per process.
+//
+// The window holds a single drawing area that App paints completely on every
+// frame with cairo and Pango; there are no widgets inside it. Every control
+// is a rectangle registered as a hit target while drawing, and input looks
+// those rectangles up.
+//
+// Threads: the GTK main thread runs every GTK call, all drawing and all input.
+// One worker thread at a time (scan or deletion) touches the members under
+// "guarded by m_mutex", only while holding the lock, plus the atomics. Workers
+// never call GTK; they set m_dirty and the 120 ms poll redraws.
+//
+// Index of this header (each heading names the file that defines the methods):
+//   Shared types        RectF, the action vocabulary
+//   app_lifecycle.cpp   start-up, window, GTK callbacks, poll, theme, geometry
+//   app_scan.cpp        scanning the catalog on the worker thread
+//   app_views.cpp       queries over the category state, left-to-right isolation
+//   app_input.cpp       clicks, keys, wheel, hover
+//   render_*.cpp        drawing: primitives, glyphs, frame and toolbar, sidebar,
+//                       content states
+#pragma once
+
+#include <cairo.h>
+#include <gtk/gtk.h>
+#include <pango/pango.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/catalog.h"
+#include "engine/category_scan.h"
+#include "base/theme.h"
+
+// --- Shared types ---
+
+// An axis-aligned rectangle in window pixels (left, top, width, height).
+struct RectF {
+    float x = 0, y = 0, w = 0, h = 0;
+
+    // Edges inclusive, as hit-testing wants: a click on a border counts.
+    bool contains(double px, double py) const {
+        return px >= x && px <= x + w && py >= y && py <= y + h;
+    }
+    bool empty() const { return w <= 0 || h <= 0; }
+};
+
+class App {
+public:
+    // --- The action vocabulary ---
+
+    // What a hit target does when clicked; the index a target carries means
+    // what the comment says (0 where nothing is noted).
+    enum class Act : std::int32_t {
+        None = 0,  // absorbs the click; with an overlay open, closes it
+        SelectOverview = 1,
+        SelectCategory = 2,  // index: category in m_cats
+        SelectManual = 3,
+        OpenManualItem = 4,  // index: item in m_manual
+        Rescan = 5,
+        CancelScan = 6,
+        AppMenu = 7,
+        SettingsTheme = 8,  // index: CMD_THEME_*
+        OpenLanguage = 9,
+        SettingsLang = 10,  // index: CMD_LANG_AUTO or CMD_LANG_FIRST + k
+        ChooseProjects = 11,
+        ResetProjects = 12,
+        EditFileManager = 13,
+        ClearFileManager = 14,
+        TestFileManager = 15,
+        About = 16,
+        LinkWebsite = 17,
+        LinkContact = 18,
+        ToggleItem = 19,  // index: item in the current category
+        SelectAllSafe = 20,
+        SelectNone = 21,
+        RevealItem = 22,      // index: item in the current category
+        RevealCategory = 23,  // index: category in m_cats
+        Clean = 24,
+        TopConsumer = 25,   // index: category in m_cats
+        LegendEntry = 26,   // index: GroupKind value
+        DialogButton = 27,  // index: the button's id
+        MenuItem = 28,
+        CloseOverlay = 29,
+    };
+
+    // A clickable area registered by the last frame, in window coordinates.
+    struct HitTarget {
+        RectF rect;
+        Act act = Act::None;
+        int index = 0;
+    };
+
+    // What is drawn over the main view.
+    enum class Overlay : std::int32_t {
+        None = 0,
+        Dialog = 1,
+        About = 2,
+        Settings = 3,
+        Language = 4
+    };
+
+    // One button of the generic dialog.
+    struct DialogButton {
+        int id = 0;                // a CMD_* value
+        std::string label;         // already translated
+        bool destructive = false;  // drawn in the danger colour
+        bool cancel = false;       // drawn as the dismissing button
+    };
+
+    // Dialog button ids and indexes of the settings targets.
+    static constexpr int CMD_CANCEL = 0;
+    static constexpr int CMD_CLEAN_CONFIRM = 1;
+    static constexpr int CMD_OPEN_FM = 2;
+    static constexpr int CMD_SHOW_MANUAL = 3;
+    static constexpr int CMD_THEME_AUTO = 100;
+    static constexpr int CMD_THEME_LIGHT = 101;
+    static constexpr int CMD_THEME_DARK = 102;
+    static constexpr int CMD_LANG_AUTO = 200;
+    static constexpr int CMD_LANG_FIRST = 201;  // language k of I18n::available is 201 + k
+
+    // m_selection while the "Remove manually" list is shown.
+    static constexpr const char* SEL_MANUAL = "__manual__";
+
+    // The eight text styles; sizes are absolute pixels.
+    enum class Font : std::int32_t {
+        Body = 0,         // 13 px
+        BodyBold = 1,     // 13 px bold
+        Caption = 2,      // 11 px
+        CaptionBold = 3,  // 11 px bold
+        Title = 4,        // 19 px bold
+        Hero = 5,         // 34 px bold
+        Mono = 6,         // 11.5 px monospace
+        MonoBold = 7,     // 13 px monospace bold
+    };
+
+    // One sidebar group and its visible categories.
+    struct VisibleGroup {
+        GroupKind group = GroupKind::Ides;
+        std::vector<int> categories;  // indexes into m_cats, largest total first
+        std::int64_t size = 0;        // sum of the categories' totals
+    };
+
+    // A label as drawn: its text and the box it covers in window coordinates.
+    struct DrawnText {
+        std::string text;
+        RectF box;
+    };
+
+    App();
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    // app_lifecycle.cpp
+    // The whole life of the user interface: settings, language, window, theme,
+    // first scan, poll timer, main loop. Returns 0 when the window is closed.
+    int run(int argc, char** argv);
+    // Paints one complete frame of size width × height into cr. The window's
+    // draw handler calls it; so do tests and benchmarks on an image surface
+    // (without a window the Pango context comes from the default font map).
+    void draw_frame(cairo_t* cr, double width, double height);
+
+private:
+    friend struct AppProbe;  // tests reach the state through this
+
+    // app_lifecycle.cpp
+    void build_window();
+    void apply_theme();
+    void request_redraw();
+    void save_geometry();
+    bool position_on_a_monitor(int x, int y, int w, int h) const;
+    void ensure_pango();
+    void on_poll();
+    static gboolean on_draw_cb(GtkWidget* widget, cairo_t* cr, gpointer self);
+    static gboolean on_button_press_cb(GtkWidget* widget, GdkEventButton* ev, gpointer self);
+    static gboolean on_motion_cb(GtkWidget* widget, GdkEventMotion* ev, gpointer self);
+    static gboolean on_leave_cb(GtkWidget* widget, GdkEventCrossing* ev, gpointer self);
+    static gboolean on_scroll_cb(GtkWidget* widget, GdkEventScroll* ev, gpointer self);
+    static gboolean on_key_cb(GtkWidget* widget, GdkEventKey* ev, gpointer self);
+    static gboolean on_configure_cb(GtkWidget* widget, GdkEventConfigure* ev, gpointer self);
+    static gboolean on_delete_cb(GtkWidget* widget, GdkEvent* ev, gpointer self);
+    static gboolean on_poll_cb(gpointer self);
+
+    // app_scan.cpp
+    void start_scan();
+    void cancel_scan();
+    void scan_worker();
+    void scan_category(CatState& cat, category_scan::Session& session);
+    // One CatState per catalog entry, no items (caller holds m_mutex).
+    void reset_categories_locked();
+
+    // app_views.cpp — callers hold m_mutex.
+    CatState* current_category();
+    const CatState* current_category() const;
+    std::vector<VisibleGroup> visible_groups() const;
+    std::int64_t total_reclaimable() const;
+    std::int64_t safe_reclaimable() const;
+    std::int64_t selected_size() const;
+    int selected_count() const;
+    void select_all_safe(CatState& cat);
+    void select_none(CatState& cat);
+    std::string ltr(const std::string& s) const;
+
+    // app_input.cpp
+    void on_click(double x, double y, bool right);
+    void on_key(unsigned keyval, GdkModifierType state);
+    void on_motion(double x, double y);
+    void on_wheel(double x, double y, double step);
+    // The last target containing the point (later targets lie on top).
+    HitTarget hit_test(double x, double y) const;
+    void run_action_locked(const HitTarget& target, bool& scan_after);
+    void scroll_content(double delta);
+    void overlay_back();
+
+    // draw/primitives.cpp — rectangles and x positions are left-to-right
+    // layout coordinates; every primitive mirrors for right-to-left itself.
+    bool rtl() const { return m_rtl; }
+    RectF mirror(RectF r) const;
+    double mirror_x(double x) const;
+    PangoLayout* layout_for(const std::string& text, Font font) const;
+    double measure_text(const std::string& text, Font font) const;
+    double font_height(Font font) const;
+    double draw_label_rgb(const std::string& text, Font font, RectF r, Rgb colour, double alpha);
+    double draw_label(const std::string& text, Font font, RectF r, const std::string& hex,
+                      double alpha = 1.0);
+    double draw_label_right(const std::string& text, Font font, RectF r, const std::string& hex,
+                            double alpha = 1.0);
+    double draw_label_center(const std::string& text, Font font, RectF r, const std::string& hex,
+                             double alpha = 1.0);
+    std::string truncate_to_width(const std::string& text, Font font, double max_width) const;
+    std::string truncate_path_middle(const std::string& text, Font font, double max_width) const;
+    std::vector<std::string> wrap_text(const std::string& text, Font font, double max_width) const;
+    void round_rect_path(RectF r, double radius);
+    void fill_rgb(RectF r, Rgb colour, double alpha);
+    void fill_rect(RectF r, const std::string& hex, double alpha = 1.0);
+    void fill_round_rect(RectF r, double radius, const std::string& hex, double alpha = 1.0);
+    void fill_round_rect_gradient(RectF r, double radius, const std::string& from,
+                                  const std::string& to, double alpha = 1.0);
+    void stroke_round_rect(RectF r, double radius, const std::string& hex, double width,
+                           double alpha = 1.0);
+    void draw_hairline(double y, double x0, double x1);
+    void draw_bar(RectF r, double fraction, const std::string& hex);
+    RectF draw_pill(double x, double y, const std::string& text, Font font, const std::string& hex,
+                    double bg_alpha);
+    RectF draw_button(double x, double y, const std::string& label, bool prominent, bool enabled);
+    void add_target(RectF r, Act act, int index = 0);
+
+    // draw/glyphs.cpp
+    void draw_glyph(Glyph g, RectF r, Rgb colour);
+    void draw_icon_chip(Glyph g, RectF r, const std::string& hex);
+
+    // draw/frame.cpp
+    void compute_layout();
+    void draw_all(cairo_t* cr);
+    void draw_toolbar();
+    void draw_content();
+    void draw_footer();
+
+    // screens/sidebar.cpp
+    // One 46 px row of the sidebar: the overview, the manual list or a category.
+    struct SidebarRow {
+        Glyph glyph = Glyph::Box;
+        std::string colour;  // chip colour and badge fill
+        std::string tint;    // fill of the selected row
+        std::string title;   // already translated
+        Font title_font = Font::Body;
+        double text_width = 0;  // room for title and status line
+        std::string status;     // the caption line below the title
+        int badge = 0;          // count shown in a badge; 0 for none
+        bool selected = false;  // tinted with `tint` at selected_alpha
+        double selected_alpha = 0.14;
+        bool hovered = false;  // tinted with the text colour
+        Act act = Act::None;
+        int index = 0;
+    };
+    void draw_sidebar();
+    void draw_sidebar_row(RectF row, const SidebarRow& row_info);
+
+    // screens/states.cpp
+    void draw_scanning_state(RectF area);
+    void draw_empty_state(RectF area);
+
+    // --- main thread only
+    GtkWidget* m_window = nullptr;    // top-level window; null before build_window
+    GtkWidget* m_canvas = nullptr;    // the drawing area filling the window
+    cairo_t* m_cr = nullptr;          // context of the frame being painted, else null
+    PangoContext* m_pango = nullptr;  // every layout comes from it; owned
+    double m_width = 0;               // canvas size at the start of the current frame
+    double m_height = 0;
+    bool m_maximized = false;              // tracked from configure events
+    Palette m_palette = Palette::light();  // colours in force
+    bool m_dark = false;                   // m_palette is the dark one
+    bool m_rtl = false;                    // interface language is right to left (per frame)
+    bool m_scanning = false;               // a scan worker was started and not yet collected
+    bool m_cleaning = false;               // a deletion worker was started and not yet collected
+    std::thread m_worker;                  // the single worker (scan or deletion)
+
+    // --- shared between threads (atomics)
+    std::atomic<bool> m_cancel{false};          // stop the scan; read by every scanner walk
+    std::atomic<bool> m_worker_running{false};  // the worker's body has not finished
+    std::atomic<bool> m_dirty{true};            // a redraw is wanted
+
+    // --- guarded by m_mutex
+    std::mutex m_mutex;                       // the one application lock
+    std::vector<CatState> m_cats;             // one per catalog entry, catalog order
+    std::string m_selection;                  // "" overview, SEL_MANUAL, or a category id
+    std::string m_status_message;             // footer status line
+    std::vector<std::string> m_failed_paths;  // what the last deletion could not remove
+    bool m_failed_dialog_pending = false;     // show the failure dialog at the next poll
+    std::vector<Item> m_manual;               // items the user must remove by hand
+
+    // --- main thread only: view state
+    double m_scroll = 0;               // content scroll position
+    double m_content_height = 0;       // content height written by the screens
+    double m_sidebar_scroll = 0;       // sidebar scroll position
+    double m_sidebar_height = 0;       // sidebar content height written by draw_sidebar
+    std::vector<HitTarget> m_targets;  // clickable areas of the last frame
+    // Widths and line heights already measured, keyed by font and text. Text
+    // is laid out again on every frame, and most of it is the same every time;
+    // the results equal fresh measurements, since the Pango context never
+    // changes once created.
+    mutable std::unordered_map<std::string, double> m_text_widths;
+    mutable double m_font_heights[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    double m_mouse_x = -1;             // last pointer position; -1 outside the window
+    double m_mouse_y = -1;
+    Act m_hover_act = Act::None;  // the target under the pointer
+    int m_hover_index = 0;
+    int m_highlight_group = -1;         // group highlighted from the overview legend
+    Overlay m_overlay = Overlay::None;  // the overlay in force
+    RectF m_clip_targets;               // targets are cut to this while non-empty
+
+    // When set, every label of a frame is recorded here; tests read the screen
+    // through it instead of guessing at pixels.
+    std::vector<DrawnText>* m_text_log = nullptr;
+    RectF m_r_toolbar, m_r_sidebar, m_r_content, m_r_footer;  // regions of the last frame
+};

@@ -1,0 +1,277 @@
+// app_lifecycle — the life of the user interface: start-up in a fixed order,
+// the window and its GTK callbacks, the 120 ms poll that turns worker progress
+// into redraws, the theme, and the window geometry saved at close.
+//
+// Sections:
+//   Construction
+//   Start-up and window
+//   Theme and redraw
+//   GTK callbacks
+//   Poll
+#include <clocale>
+
+#include <pango/pangocairo.h>
+
+#include "window/app.h"
+#include "desktop/desktop_theme.h"
+#include "base/i18n.h"
+#include "window/icon_data.h"
+#include "base/settings.h"
+#include "base/geometry_store.h"
+
+namespace {
+
+constexpr int kMinWidth = 1100;
+constexpr int kMinHeight = 720;
+constexpr guint kPollMilliseconds = 120;
+
+App* self_of(gpointer p) {
+    return static_cast<App*>(p);
+}
+
+// An installed icon theme entry wins; a program run from its build folder has
+// none, and would otherwise show a blank icon in the task switcher.
+void set_window_icon(GtkWindow* window) {
+    gtk_window_set_icon_name(window, "brushwick");
+    if (gtk_icon_theme_has_icon(gtk_icon_theme_get_default(), "brushwick"))
+        return;
+    GInputStream* stream =
+        g_memory_input_stream_new_from_data(icon_data::PNG, icon_data::PNG_SIZE, nullptr);
+    GdkPixbuf* icon = gdk_pixbuf_new_from_stream(stream, nullptr, nullptr);
+    g_object_unref(stream);
+    if (icon == nullptr)
+        return;  // the compiled-in bytes are tested; nothing to show otherwise
+    gtk_window_set_icon(window, icon);
+    g_object_unref(icon);
+}
+
+}  // namespace
+
+// --- Construction ---
+
+App::App() = default;
+
+App::~App() {
+    cancel_scan();
+    if (m_pango != nullptr)
+        g_object_unref(m_pango);
+}
+
+// --- Start-up and window ---
+
+int App::run(int argc, char** argv) {
+    gtk_init(&argc, &argv);
+    // GTK sets the locale from the environment; numbers in files and in
+    // formatting code must keep the decimal point whatever the language.
+    std::setlocale(LC_NUMERIC, "C");
+    SettingsStore& store = SettingsStore::instance();
+    store.load();
+    I18n::instance().set_language(store.get().language);
+    if (!store.get().projects_root.empty())
+        catalog::set_projects_root(store.get().projects_root);
+    build_window();
+    apply_theme();
+    desktop_theme::watch([this] { apply_theme(); });
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        reset_categories_locked();
+    }
+    start_scan();
+    g_timeout_add(kPollMilliseconds, on_poll_cb, this);
+    gtk_main();
+    return 0;
+}
+
+void App::build_window() {
+    m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(m_window), "Brushwick");
+    set_window_icon(GTK_WINDOW(m_window));
+
+    const WindowGeometry geo = GeometryStore::instance().load();
+    if (geo.valid) {
+        gtk_window_set_default_size(GTK_WINDOW(m_window), geo.width, geo.height);
+    } else {
+        gtk_window_set_default_size(GTK_WINDOW(m_window), kMinWidth, kMinHeight);
+    }
+    GdkGeometry hints{};
+    hints.min_width = kMinWidth;
+    hints.min_height = kMinHeight;
+    gtk_window_set_geometry_hints(GTK_WINDOW(m_window), nullptr, &hints, GDK_HINT_MIN_SIZE);
+    if (geo.valid && geo.maximized) {
+        gtk_window_maximize(GTK_WINDOW(m_window));
+    } else if (geo.valid && geo.has_position &&
+               position_on_a_monitor(geo.x, geo.y, geo.width, geo.height)) {
+        gtk_window_move(GTK_WINDOW(m_window), geo.x, geo.y);
+    } else {
+        gtk_window_set_position(GTK_WINDOW(m_window), GTK_WIN_POS_CENTER);
+    }
+
+    m_canvas = gtk_drawing_area_new();
+    gtk_widget_set_can_focus(m_canvas, TRUE);
+    gtk_widget_add_events(m_canvas, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK |
+                                        GDK_BUTTON_RELEASE_MASK | GDK_KEY_PRESS_MASK |
+                                        GDK_LEAVE_NOTIFY_MASK | GDK_SCROLL_MASK |
+                                        GDK_SMOOTH_SCROLL_MASK);
+    gtk_container_add(GTK_CONTAINER(m_window), m_canvas);
+    g_signal_connect(m_canvas, "draw", G_CALLBACK(on_draw_cb), this);
+    g_signal_connect(m_canvas, "button-press-event", G_CALLBACK(on_button_press_cb), this);
+    g_signal_connect(m_canvas, "motion-notify-event", G_CALLBACK(on_motion_cb), this);
+    g_signal_connect(m_canvas, "leave-notify-event", G_CALLBACK(on_leave_cb), this);
+    g_signal_connect(m_canvas, "scroll-event", G_CALLBACK(on_scroll_cb), this);
+    g_signal_connect(m_window, "key-press-event", G_CALLBACK(on_key_cb), this);
+    g_signal_connect(m_window, "configure-event", G_CALLBACK(on_configure_cb), this);
+    g_signal_connect(m_window, "delete-event", G_CALLBACK(on_delete_cb), this);
+
+    m_pango = gtk_widget_create_pango_context(m_canvas);
+    gtk_widget_show_all(m_window);
+    gtk_widget_grab_focus(m_canvas);
+}
+
+void App::ensure_pango() {
+    if (m_pango != nullptr)
+        return;
+    // Without a window (tests, benchmarks) text is laid out with the default
+    // cairo font map, which is what the window's context is made from too.
+    m_pango = pango_font_map_create_context(pango_cairo_font_map_get_default());
+}
+
+bool App::position_on_a_monitor(int x, int y, int w, int h) const {
+    GdkDisplay* display = gdk_display_get_default();
+    if (display == nullptr)
+        return false;
+    const int n = gdk_display_get_n_monitors(display);
+    for (int i = 0; i < n; ++i) {
+        GdkMonitor* monitor = gdk_display_get_monitor(display, i);
+        if (monitor == nullptr)
+            continue;
+        GdkRectangle area{};
+        gdk_monitor_get_workarea(monitor, &area);
+        const int vertical = std::min(y + h, area.y + area.height) - std::max(y, area.y);
+        const int horizontal = std::min(x + w, area.x + area.width) - std::max(x, area.x);
+        // Enough of the title bar must be reachable to grab and move the window.
+        if (vertical >= 60 && horizontal >= 120)
+            return true;
+    }
+    return false;
+}
+
+void App::save_geometry() {
+    if (m_window == nullptr)
+        return;
+    int x = 0, y = 0, w = 0, h = 0;
+    gtk_window_get_position(GTK_WINDOW(m_window), &x, &y);
+    gtk_window_get_size(GTK_WINDOW(m_window), &w, &h);
+    GeometryStore::instance().save(x, y, w, h, m_maximized);
+}
+
+// --- Theme and redraw ---
+
+void App::apply_theme() {
+    const std::string& theme = SettingsStore::instance().get().theme;
+    if (theme == "dark") {
+        m_dark = true;
+    } else if (theme == "light") {
+        m_dark = false;
+    } else {
+        m_dark = desktop_theme::prefers_dark();
+    }
+    m_palette = Palette::for_theme(m_dark);
+    if (GtkSettings* settings = gtk_settings_get_default()) {
+        g_object_set(settings, "gtk-application-prefer-dark-theme", m_dark ? TRUE : FALSE, nullptr);
+    }
+    request_redraw();
+}
+
+void App::request_redraw() {
+    m_dirty = true;
+    if (m_canvas != nullptr)
+        gtk_widget_queue_draw(m_canvas);
+}
+
+// --- GTK callbacks ---
+
+gboolean App::on_draw_cb(GtkWidget* widget, cairo_t* cr, gpointer self) {
+    App* app = self_of(self);
+    app->draw_frame(cr, gtk_widget_get_allocated_width(widget),
+                    gtk_widget_get_allocated_height(widget));
+    return TRUE;
+}
+
+gboolean App::on_button_press_cb(GtkWidget*, GdkEventButton* ev, gpointer self) {
+    // Double- and triple-click events arrive in addition to the presses;
+    // every press is already a click of its own.
+    if (ev->type == GDK_BUTTON_PRESS)
+        self_of(self)->on_click(ev->x, ev->y, ev->button == 3);
+    return TRUE;
+}
+
+gboolean App::on_motion_cb(GtkWidget*, GdkEventMotion* ev, gpointer self) {
+    self_of(self)->on_motion(ev->x, ev->y);
+    return TRUE;
+}
+
+gboolean App::on_leave_cb(GtkWidget*, GdkEventCrossing*, gpointer self) {
+    App* app = self_of(self);
+    app->m_hover_act = Act::None;
+    app->m_mouse_x = -1;
+    app->m_mouse_y = -1;
+    app->request_redraw();
+    return TRUE;
+}
+
+gboolean App::on_scroll_cb(GtkWidget*, GdkEventScroll* ev, gpointer self) {
+    double step = 0;
+    switch (ev->direction) {
+        case GDK_SCROLL_UP:
+            step = -60;
+            break;
+        case GDK_SCROLL_DOWN:
+            step = 60;
+            break;
+        case GDK_SCROLL_SMOOTH:
+            step = 60 * ev->delta_y;
+            break;
+        default:
+            break;
+    }
+    self_of(self)->on_wheel(ev->x, ev->y, step);
+    return TRUE;
+}
+
+gboolean App::on_key_cb(GtkWidget*, GdkEventKey* ev, gpointer self) {
+    self_of(self)->on_key(ev->keyval, static_cast<GdkModifierType>(ev->state));
+    return TRUE;
+}
+
+gboolean App::on_configure_cb(GtkWidget* widget, GdkEventConfigure*, gpointer self) {
+    if (GdkWindow* w = gtk_widget_get_window(widget)) {
+        self_of(self)->m_maximized = (gdk_window_get_state(w) & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+    }
+    return FALSE;
+}
+
+gboolean App::on_delete_cb(GtkWidget*, GdkEvent*, gpointer self) {
+    App* app = self_of(self);
+    app->save_geometry();
+    app->cancel_scan();
+    gtk_main_quit();
+    return FALSE;
+}
+
+gboolean App::on_poll_cb(gpointer self) {
+    self_of(self)->on_poll();
+    return TRUE;
+}
+
+// --- Poll ---
+
+void App::on_poll() {
+    if (!m_worker_running && m_worker.joinable()) {
+        m_worker.join();
+        m_scanning = false;
+        m_cleaning = false;
+        m_dirty = true;
+    }
+    if (m_dirty.exchange(false) && m_canvas != nullptr)
+        gtk_widget_queue_draw(m_canvas);
+}

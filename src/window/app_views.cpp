@@ -1,0 +1,113 @@
+// app_views — what the screens and actions ask of the category state: the
+// category on screen, the sidebar's groups, the totals, the bulk selections,
+// and the isolation of left-to-right values inside right-to-left sentences.
+// Every caller holds m_mutex; nothing here locks.
+#include <algorithm>
+
+#include "window/app.h"
+
+namespace {
+
+// Only measured, non-empty sizes count: -1 means "not measured yet".
+std::int64_t positive(std::int64_t size) {
+    return size > 0 ? size : 0;
+}
+
+}  // namespace
+
+CatState* App::current_category() {
+    if (m_selection.empty() || m_selection == SEL_MANUAL)
+        return nullptr;
+    for (CatState& cs : m_cats) {
+        if (cs.def.id == m_selection)
+            return &cs;
+    }
+    return nullptr;
+}
+
+const CatState* App::current_category() const {
+    return const_cast<App*>(this)->current_category();
+}
+
+std::vector<App::VisibleGroup> App::visible_groups() const {
+    std::vector<VisibleGroup> groups;
+    for (int g = 0; g < static_cast<int>(GroupKind::_Count); ++g) {
+        VisibleGroup vg;
+        vg.group = static_cast<GroupKind>(g);
+        for (std::size_t i = 0; i < m_cats.size(); ++i) {
+            const CatState& cs = m_cats[i];
+            if (cs.def.group != vg.group)
+                continue;
+            // A scanned category with nothing in it is not worth a row.
+            if (cs.did_scan && !cs.scanning && cs.items.empty())
+                continue;
+            vg.categories.push_back(static_cast<int>(i));
+        }
+        if (vg.categories.empty())
+            continue;
+        std::sort(vg.categories.begin(), vg.categories.end(), [this](int a, int b) {
+            return m_cats[static_cast<std::size_t>(a)].total_size() >
+                   m_cats[static_cast<std::size_t>(b)].total_size();
+        });
+        for (int i : vg.categories)
+            vg.size += m_cats[static_cast<std::size_t>(i)].total_size();
+        groups.push_back(std::move(vg));
+    }
+    return groups;
+}
+
+std::int64_t App::total_reclaimable() const {
+    std::int64_t total = 0;
+    for (const CatState& cs : m_cats)
+        total += cs.total_size();
+    return total;
+}
+
+std::int64_t App::safe_reclaimable() const {
+    std::int64_t total = 0;
+    for (const CatState& cs : m_cats) {
+        for (const Item& it : cs.items) {
+            if (it.safety == SafetyLevel::Safe)
+                total += positive(it.size);
+        }
+    }
+    return total;
+}
+
+std::int64_t App::selected_size() const {
+    std::int64_t total = 0;
+    for (const CatState& cs : m_cats) {
+        for (const Item& it : cs.items) {
+            if (it.selected)
+                total += positive(it.size);
+        }
+    }
+    return total;
+}
+
+int App::selected_count() const {
+    int n = 0;
+    for (const CatState& cs : m_cats) {
+        for (const Item& it : cs.items)
+            n += it.selected ? 1 : 0;
+    }
+    return n;
+}
+
+void App::select_all_safe(CatState& cat) {
+    for (Item& it : cat.items) {
+        if (it.safety == SafetyLevel::Safe && !it.keep_hint)
+            it.selected = true;
+    }
+}
+
+void App::select_none(CatState& cat) {
+    for (Item& it : cat.items)
+        it.selected = false;
+}
+
+std::string App::ltr(const std::string& s) const {
+    if (!m_rtl)
+        return s;
+    return "\xE2\x81\xA6" + s + "\xE2\x81\xA9";  // LEFT-TO-RIGHT ISOLATE … POP DIRECTIONAL ISOLATE
+}

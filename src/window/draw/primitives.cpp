@@ -1,0 +1,350 @@
+// primitives — the drawing toolkit every screen uses: fonts and labels,
+// truncation and wrapping, rounded shapes, bars, pills, buttons and hit
+// targets. Callers lay out left to right; these methods mirror for
+// right-to-left languages, so no screen ever mirrors by itself.
+//
+// Sections:
+//   Mirroring
+//   Text
+//   Shapes
+//   Controls and hit targets
+#include <glib.h>
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "window/app.h"
+#include "base/i18n.h"
+#include "base/strutil.h"
+
+namespace {
+
+struct FontStyle {
+    bool mono;
+    double pixels;
+    bool bold;
+};
+
+constexpr FontStyle kFonts[] = {
+    {false, 13, false},   // Body
+    {false, 13, true},    // BodyBold
+    {false, 11, false},   // Caption
+    {false, 11, true},    // CaptionBold
+    {false, 19, true},    // Title
+    {false, 34, true},    // Hero
+    {true, 11.5, false},  // Mono
+    {true, 13, true},     // MonoBold
+};
+
+const char* const kEllipsis = "\xE2\x80\xA6";
+
+constexpr std::size_t kTextWidthCacheLimit = 4096;
+
+// Byte offsets of the first `chars` code points of a UTF-8 text (invalid
+// bytes count as one character each, so odd file names still shorten).
+std::size_t byte_offset_of_char(const std::string& s, long chars) {
+    std::size_t i = 0;
+    for (long c = 0; c < chars && i < s.size(); ++c) {
+        ++i;
+        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
+            ++i;
+    }
+    return i;
+}
+
+long char_count(const std::string& s) {
+    long n = 0;
+    for (unsigned char c : s)
+        n += (c & 0xC0) != 0x80;
+    return n;
+}
+
+}  // namespace
+
+// --- Mirroring ---
+
+RectF App::mirror(RectF r) const {
+    if (!m_rtl)
+        return r;
+    return RectF{static_cast<float>(m_width) - r.x - r.w, r.y, r.w, r.h};
+}
+
+double App::mirror_x(double x) const {
+    return m_rtl ? m_width - x : x;
+}
+
+// --- Text ---
+
+PangoLayout* App::layout_for(const std::string& text, Font font) const {
+    const FontStyle& style = kFonts[static_cast<int>(font)];
+    PangoLayout* layout = pango_layout_new(m_pango);
+    PangoFontDescription* desc = pango_font_description_new();
+    pango_font_description_set_family(
+        desc, style.mono ? I18n::mono_font_family() : I18n::instance().ui_font_family());
+    pango_font_description_set_absolute_size(desc, style.pixels * PANGO_SCALE);
+    pango_font_description_set_weight(desc, style.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_layout_set_font_description(layout, desc);
+    pango_font_description_free(desc);
+    // Pango refuses invalid UTF-8 with a warning and draws nothing; file names
+    // may hold any bytes, so show the broken bytes as replacement characters.
+    const std::string valid = su::sanitize_utf8(text);
+    pango_layout_set_text(layout, valid.data(), static_cast<int>(valid.size()));
+    return layout;
+}
+
+double App::measure_text(const std::string& text, Font font) const {
+    std::string key(1, static_cast<char>('0' + static_cast<int>(font)));
+    key += text;
+    if (const auto found = m_text_widths.find(key); found != m_text_widths.end()) {
+        return found->second;
+    }
+    PangoLayout* layout = layout_for(text, font);
+    int w = 0, h = 0;
+    pango_layout_get_pixel_size(layout, &w, &h);
+    g_object_unref(layout);
+    // Sizes, paths and truncation candidates change; a bounded cache stays
+    // small without tracking which entries are still in use.
+    if (m_text_widths.size() >= kTextWidthCacheLimit) m_text_widths.clear();
+    m_text_widths.emplace(std::move(key), w);
+    return w;
+}
+
+double App::font_height(Font font) const {
+    double& cached = m_font_heights[static_cast<int>(font)];
+    if (cached > 0) return cached;
+    PangoLayout* layout = layout_for("Ag", font);
+    int w = 0, h = 0;
+    pango_layout_get_pixel_size(layout, &w, &h);
+    g_object_unref(layout);
+    cached = h;
+    return h;
+}
+
+double App::draw_label_rgb(const std::string& text, Font font, RectF r, Rgb colour, double alpha) {
+    if (text.empty() || m_cr == nullptr)
+        return 0;
+    const double x = m_rtl ? m_width - r.x - r.w : r.x;
+    PangoLayout* layout = layout_for(text, font);
+    int tw = 0, th = 0;
+    pango_layout_get_pixel_size(layout, &tw, &th);
+    const double y = r.y + (r.h - th) * 0.5;
+    const double left = m_rtl ? x + r.w - tw : x;
+    cairo_set_source_rgba(m_cr, colour.r, colour.g, colour.b, alpha);
+    cairo_move_to(m_cr, left, y);
+    pango_cairo_show_layout(m_cr, layout);
+    if (m_text_log != nullptr) {
+        m_text_log->push_back(
+            DrawnText{text, RectF{static_cast<float>(left), static_cast<float>(y),
+                                  static_cast<float>(tw), static_cast<float>(th)}});
+    }
+    cairo_new_path(m_cr);
+    g_object_unref(layout);
+    return tw;
+}
+
+double App::draw_label(const std::string& text, Font font, RectF r, const std::string& hex,
+                       double alpha) {
+    Rgb colour;
+    if (text.empty() || !hex_to_rgb(hex, colour))
+        return 0;
+    return draw_label_rgb(text, font, r, colour, alpha);
+}
+
+double App::draw_label_right(const std::string& text, Font font, RectF r, const std::string& hex,
+                             double alpha) {
+    const float tw = static_cast<float>(measure_text(text, font));
+    return draw_label(text, font, RectF{r.x + r.w - tw, r.y, tw, r.h}, hex, alpha);
+}
+
+double App::draw_label_center(const std::string& text, Font font, RectF r, const std::string& hex,
+                              double alpha) {
+    const float tw = static_cast<float>(measure_text(text, font));
+    return draw_label(text, font, RectF{r.x + (r.w - tw) / 2, r.y, tw, r.h}, hex, alpha);
+}
+
+std::string App::truncate_to_width(const std::string& text, Font font, double max_width) const {
+    if (max_width <= 0)
+        return {};
+    if (measure_text(text, font) <= max_width)
+        return text;
+    // Candidates shrink one character at a time; a binary search would measure
+    // fewer, but widths are not monotonic under kerning and shaping, and the
+    // longest fitting candidate is what the user should see.
+    for (long k = char_count(text) - 1; k >= 1; --k) {
+        const std::string candidate = text.substr(0, byte_offset_of_char(text, k)) + kEllipsis;
+        if (measure_text(candidate, font) <= max_width)
+            return candidate;
+    }
+    return kEllipsis;
+}
+
+std::string App::truncate_path_middle(const std::string& text, Font font, double max_width) const {
+    if (max_width <= 0)
+        return {};
+    if (measure_text(text, font) <= max_width)
+        return text;
+    const long n = char_count(text);
+    if (n <= 3)
+        return truncate_to_width(text, font, max_width);
+    for (long keep = n / 2; keep >= 2; --keep) {
+        const long tail_chars = keep / 2;
+        const long head_chars = keep - tail_chars;
+        const std::string head = text.substr(0, byte_offset_of_char(text, head_chars));
+        const std::string tail = text.substr(byte_offset_of_char(text, n - tail_chars));
+        const std::string candidate = head + kEllipsis + tail;
+        if (measure_text(candidate, font) <= max_width)
+            return candidate;
+    }
+    return truncate_to_width(text, font, max_width);
+}
+
+std::vector<std::string> App::wrap_text(const std::string& text, Font font,
+                                        double max_width) const {
+    std::vector<std::string> lines;
+    if (text.empty())
+        return lines;
+    PangoLayout* layout = layout_for(text, font);
+    pango_layout_set_width(layout, static_cast<int>(max_width * PANGO_SCALE));
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    const char* laid_out = pango_layout_get_text(layout);
+    for (GSList* l = pango_layout_get_lines_readonly(layout); l != nullptr; l = l->next) {
+        const auto* line = static_cast<PangoLayoutLine*>(l->data);
+        lines.emplace_back(laid_out + line->start_index, static_cast<std::size_t>(line->length));
+    }
+    g_object_unref(layout);
+    return lines;
+}
+
+// --- Shapes ---
+
+void App::round_rect_path(RectF r, double radius) {
+    const double rad = std::min(std::min(r.w, r.h) * 0.5, radius);
+    if (rad <= 0.5) {
+        cairo_rectangle(m_cr, r.x, r.y, r.w, r.h);
+        return;
+    }
+    const double x = r.x, y = r.y, w = r.w, h = r.h;
+    cairo_new_sub_path(m_cr);
+    cairo_arc(m_cr, x + w - rad, y + rad, rad, -G_PI / 2, 0);
+    cairo_arc(m_cr, x + w - rad, y + h - rad, rad, 0, G_PI / 2);
+    cairo_arc(m_cr, x + rad, y + h - rad, rad, G_PI / 2, G_PI);
+    cairo_arc(m_cr, x + rad, y + rad, rad, G_PI, 3 * G_PI / 2);
+    cairo_close_path(m_cr);
+}
+
+void App::fill_rgb(RectF r, Rgb colour, double alpha) {
+    const RectF m = mirror(r);
+    cairo_set_source_rgba(m_cr, colour.r, colour.g, colour.b, alpha);
+    cairo_rectangle(m_cr, m.x, m.y, m.w, m.h);
+    cairo_fill(m_cr);
+}
+
+void App::fill_rect(RectF r, const std::string& hex, double alpha) {
+    Rgb colour;
+    if (hex_to_rgb(hex, colour))
+        fill_rgb(r, colour, alpha);
+}
+
+void App::fill_round_rect(RectF r, double radius, const std::string& hex, double alpha) {
+    Rgb colour;
+    if (!hex_to_rgb(hex, colour))
+        return;
+    cairo_set_source_rgba(m_cr, colour.r, colour.g, colour.b, alpha);
+    round_rect_path(mirror(r), radius);
+    cairo_fill(m_cr);
+}
+
+void App::fill_round_rect_gradient(RectF r, double radius, const std::string& from,
+                                   const std::string& to, double alpha) {
+    Rgb a, b;
+    if (!hex_to_rgb(from, a) || !hex_to_rgb(to, b))
+        return;
+    const RectF m = mirror(r);
+    cairo_pattern_t* pattern = cairo_pattern_create_linear(m.x, m.y, m.x + m.w, m.y + m.h);
+    cairo_pattern_add_color_stop_rgba(pattern, 0, a.r, a.g, a.b, alpha);
+    cairo_pattern_add_color_stop_rgba(pattern, 1, b.r, b.g, b.b, alpha);
+    cairo_set_source(m_cr, pattern);
+    round_rect_path(m, radius);
+    cairo_fill(m_cr);
+    cairo_pattern_destroy(pattern);
+}
+
+void App::stroke_round_rect(RectF r, double radius, const std::string& hex, double width,
+                            double alpha) {
+    Rgb colour;
+    if (!hex_to_rgb(hex, colour))
+        return;
+    RectF m = mirror(r);
+    // Thin outlines on pixel centres stay crisp instead of smearing over two.
+    if (width <= 1.5)
+        m = RectF{m.x + 0.5f, m.y + 0.5f, m.w - 1, m.h - 1};
+    cairo_set_source_rgba(m_cr, colour.r, colour.g, colour.b, alpha);
+    cairo_set_line_width(m_cr, width);
+    round_rect_path(m, radius);
+    cairo_stroke(m_cr);
+}
+
+void App::draw_hairline(double y, double x0, double x1) {
+    Rgb colour;
+    if (!hex_to_rgb(m_palette.divider, colour))
+        return;
+    cairo_set_source_rgb(m_cr, colour.r, colour.g, colour.b);
+    cairo_set_line_width(m_cr, 1);
+    const double ly = std::floor(y) + 0.5;
+    cairo_move_to(m_cr, mirror_x(x0), ly);
+    cairo_line_to(m_cr, mirror_x(x1), ly);
+    cairo_stroke(m_cr);
+}
+
+void App::draw_bar(RectF r, double fraction, const std::string& hex) {
+    fill_round_rect(r, r.h * 0.5, m_palette.text, 0.09);
+    const double fw = r.w * std::clamp(fraction, 0.0, 1.0);
+    if (fw <= 0)
+        return;
+    // A sliver narrower than the rounded ends would vanish; keep it visible.
+    fill_round_rect(RectF{r.x, r.y, static_cast<float>(std::max(fw, 5.0)), r.h}, r.h * 0.5, hex,
+                    1.0);
+}
+
+// --- Controls and hit targets ---
+
+RectF App::draw_pill(double x, double y, const std::string& text, Font font, const std::string& hex,
+                     double bg_alpha) {
+    const double tw = measure_text(text, font);
+    const double fh = font_height(font);
+    const RectF r{static_cast<float>(x), static_cast<float>(y), static_cast<float>(tw + 14),
+                  static_cast<float>(fh + 5)};
+    fill_round_rect(r, (fh + 5) * 0.5, hex, bg_alpha);
+    draw_label_center(text, font, r, hex, 1.0);
+    return r;
+}
+
+RectF App::draw_button(double x, double y, const std::string& label, bool prominent, bool enabled) {
+    const double tw = measure_text(label, Font::Body);
+    const RectF r{static_cast<float>(x), static_cast<float>(y), static_cast<float>(tw + 26), 30};
+    if (prominent) {
+        fill_round_rect_gradient(r, 8, "#FF599E", "#FF9C6B", enabled ? 1.0 : 0.4);
+        draw_label_center(label, Font::Body, r, "#FFFFFF", enabled ? 1.0 : 0.45);
+    } else {
+        const double alpha = enabled ? 1.0 : 0.45;
+        fill_round_rect(r, 8, m_palette.control, alpha);
+        stroke_round_rect(r, 8, m_palette.control_edge, 1, alpha);
+        draw_label_center(label, Font::Body, r, m_palette.text, alpha);
+    }
+    return r;
+}
+
+void App::add_target(RectF r, Act act, int index) {
+    if (!m_clip_targets.empty()) {
+        // A row scrolled out of its region is invisible; it must not catch
+        // clicks meant for the toolbar or footer drawn over that spot.
+        const float top = std::max(r.y, m_clip_targets.y);
+        const float bottom = std::min(r.y + r.h, m_clip_targets.y + m_clip_targets.h);
+        if (bottom <= top)
+            return;
+        r.y = top;
+        r.h = bottom - top;
+    }
+    m_targets.push_back(HitTarget{mirror(r), act, index});
+}

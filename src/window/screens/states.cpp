@@ -1,0 +1,35 @@
+// states — the two full-area states of the content region: a scan in
+// progress before anything was found, and a scan that found nothing.
+#include "window/app.h"
+#include "base/i18n.h"
+
+void App::draw_scanning_state(RectF area) {
+    const float ax = area.x + area.w / 2;
+    const float ay = area.y + 0.42f * area.h;
+    fill_round_rect_gradient(RectF{ax - 44, ay - 44, 88, 88}, 44, "#FF599E", "#FF9C6B", 0.2);
+    Rgb accent;
+    hex_to_rgb("#FF599E", accent);
+    draw_glyph(Glyph::Gear, RectF{ax - 22, ay - 22, 44, 44}, accent);
+    const I18n& i18n = I18n::instance();
+    draw_label_center(i18n.tr("Scanning your system …"), Font::Title,
+                      RectF{area.x, ay + 54, area.w, 26}, m_palette.text);
+    draw_label_center(truncate_to_width(i18n.tr("Measuring caches, SDKs and dependency folders …"),
+                                        Font::Body, area.w - 60),
+                      Font::Body, RectF{area.x, ay + 84, area.w, 20}, m_palette.secondary);
+}
+
+void App::draw_empty_state(RectF area) {
+    const float ax = area.x + area.w / 2;
+    const float ay = area.y + 0.4f * area.h;
+    Rgb secondary;
+    if (hex_to_rgb(m_palette.secondary, secondary)) {
+        draw_glyph(Glyph::Box, RectF{ax - 26, ay - 26, 52, 52}, secondary);
+    }
+    const I18n& i18n = I18n::instance();
+    draw_label_center(i18n.tr("Nothing found"), Font::Title, RectF{area.x, ay + 40, area.w, 26},
+                      m_palette.text);
+    draw_label_center(
+        truncate_to_width(i18n.tr("No developer leftovers were found on this machine."), Font::Body,
+                          area.w - 60),
+        Font::Body, RectF{area.x, ay + 70, area.w, 20}, m_palette.secondary);
+}

@@ -1,0 +1,164 @@
+// The per-category fill shared by the app and brushwick-scan: version order,
+// the keep-newest mark, measured and sorted items, cancellation, and the one
+// project walk per scan.
+#include "engine/category_scan.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+using testing_support::du_bytes;
+using testing_support::FakeHome;
+using testing_support::make_tree;
+using testing_support::run_process;
+using testing_support::write_file;
+
+CategoryDef row_of(const std::string& id) {
+    for (const CategoryDef& d : catalog::all()) {
+        if (d.id == id)
+            return d;
+    }
+    ADD_FAILURE() << "no row " << id;
+    return {};
+}
+
+CatState filled(const CategoryDef& def, category_scan::Session& session,
+                const std::atomic<bool>* cancel = nullptr) {
+    CatState cat;
+    cat.def = def;
+    category_scan::fill(cat, session, cancel);
+    return cat;
+}
+
+TEST(VersionOrder, ComparesNumbersByValueAndOtherBytesAsSignedChars) {
+    struct Case {
+        const char* a;
+        const char* b;
+        bool less;
+    };
+    const Case cases[] = {
+        {"17.0.2", "17.0.10", true},
+        {"17.0.10", "17.0.2", false},
+        {"jdk-8", "jdk-11", true},
+        {"1.9.0", "1.70.0", true},
+        {"007", "7", false},
+        {"7", "007", false},
+        {"000", "0", false},
+        {"release-02", "release-2b", true},
+        {"1.2", "1.2.1", true},
+        {"1.2.1", "1.2", false},
+        {"a", "b", true},
+        {"\xc3\xa9", "z", true},  // bytes from 0x80 sort before ASCII
+        {"10", "9a", false},
+        {"", "", false},
+        {"", "0", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(category_scan::version_less(c.a, c.b), c.less) << c.a << " < " << c.b;
+}
+
+TEST(KeepNewest, MarksTheGreatestVersionAndTheFirstOfEqualOnes) {
+    std::vector<Item> items(4);
+    const char* names[] = {"11.0.2", "17.0.10", "17.0.9", "17.0.010"};
+    for (int i = 0; i < 4; ++i) {
+        items[i].name = names[i];
+        items[i].safety = SafetyLevel::Caution;
+    }
+    category_scan::mark_newest(items);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(items[i].keep_hint, i == 1) << names[i];
+        EXPECT_EQ(items[i].safety, i == 1 ? SafetyLevel::Risky : SafetyLevel::Caution) << names[i];
+    }
+    std::vector<Item> none;
+    category_scan::mark_newest(none);
+}
+
+TEST(CategoryTotals, CountOnlyMeasuredNonEmptySizesAndThreadsStayWithinSix) {
+    CatState cat;
+    for (std::int64_t s :
+         {std::int64_t{-1}, std::int64_t{0}, std::int64_t{4096}, std::int64_t{1} << 40}) {
+        Item it;
+        it.size = s;
+        cat.items.push_back(it);
+    }
+    EXPECT_EQ(cat.total_size(), 4096 + (std::int64_t{1} << 40));
+    EXPECT_EQ(category_scan::measuring_threads(0), 1);
+    EXPECT_EQ(category_scan::measuring_threads(2), 2);
+    EXPECT_EQ(category_scan::measuring_threads(40), 6);
+}
+
+TEST(Fill, MeasuresSortsMarksAndRaisesTimesToTheNewestInside) {
+    FakeHome home;
+    make_tree(home.path(), {".rustup/toolchains/1.9.0/", ".rustup/toolchains/1.70.0/",
+                            ".rustup/toolchains/1.68.2/", ".rustup/toolchains/.hidden/"});
+    const std::string tc = home / ".rustup/toolchains";
+    write_file(tc + "/1.9.0/lib", 300000);
+    write_file(tc + "/1.70.0/lib", 10000);
+    write_file(tc + "/1.68.2/lib", 90000);
+    const struct timespec t[2] = {{1900000000, 0}, {1900000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (tc + "/1.68.2/lib").c_str(), t, 0), 0);
+    category_scan::Session session(catalog::all());
+    const CatState cat = filled(row_of("rustupToolchains"), session);
+    ASSERT_EQ(cat.items.size(), 3u);
+    const char* order[] = {"1.9.0", "1.68.2", "1.70.0"};  // largest first
+    for (int i = 0; i < 3; ++i) {
+        const Item& it = cat.items[i];
+        EXPECT_EQ(it.name, order[i]);
+        EXPECT_EQ(it.size, du_bytes(it.path)) << it.name;
+        EXPECT_TRUE(it.size_known);
+        EXPECT_EQ(it.keep_hint, it.name == "1.70.0") << it.name;
+        EXPECT_EQ(it.safety, it.name == "1.70.0" ? SafetyLevel::Risky : SafetyLevel::Caution);
+        EXPECT_FALSE(it.selected);
+    }
+    EXPECT_EQ(cat.items[1].modified, 1900000000);
+    EXPECT_EQ(cat.total_size(),
+              du_bytes(tc + "/1.9.0") + du_bytes(tc + "/1.70.0") + du_bytes(tc + "/1.68.2"));
+}
+
+TEST(Fill, CancelledScanLeavesEntriesUnmeasured) {
+    FakeHome home;
+    make_tree(home.path(), {".cache/pip/x"});
+    category_scan::Session session(catalog::all());
+    const std::atomic<bool> cancel{true};
+    const CatState cat = filled(row_of("pipCache"), session, &cancel);
+    ASSERT_EQ(cat.items.size(), 1u);  // a folder row lists itself even when cancelled
+    EXPECT_EQ(cat.items[0].size, -1);
+    EXPECT_FALSE(cat.items[0].size_known);
+    EXPECT_EQ(cat.total_size(), 0);
+}
+
+TEST(Session, OneProjectWalkServesEveryRowAndARescanWalksAnew) {
+    FakeHome home;
+    make_tree(home.path(), {"p/a/node_modules/m", "p/a/build/o", "p/b/.venv/pyvenv.cfg",
+                            "p/b/__pycache__/c", "p/c/vendor/v"});
+    const scanner::ProjectScope scope = scanner::project_scope(catalog::all());
+    category_scan::Session session(catalog::all());
+    for (const CategoryDef& d : catalog::all()) {
+        if (d.listing != ListingKind::Recursive)
+            continue;
+        const CatState cat = filled(d, session);
+        const auto alone = scanner::list(d, scope, nullptr);
+        ASSERT_EQ(cat.items.size(), alone.size()) << d.id;
+        for (const Item& it : cat.items) {
+            EXPECT_EQ(it.size, du_bytes(it.path)) << it.path;
+            EXPECT_EQ(it.safety, d.safety);
+        }
+    }
+    // The same session keeps its walk; a new one sees what appeared since.
+    make_tree(home.path(), {"p/d/node_modules/"});
+    EXPECT_EQ(filled(row_of("nodeModules"), session).items.size(), 1u);
+    category_scan::Session rescan(catalog::all());
+    EXPECT_EQ(filled(row_of("nodeModules"), rescan).items.size(), 2u);
+    // A row the session's catalog does not hold is still searched.
+    CategoryDef extra = row_of("buildDirs");
+    extra.id = "extra";
+    extra.names = {"node_modules"};
+    EXPECT_EQ(filled(extra, rescan).items.size(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,546 @@
+// The scanner: sizes against du, links, unreadable folders, cancellation,
+// deep trees, every listing kind, what the project search must never offer,
+// and the deadline guard with work that does not return.
+#include "engine/scanner.h"
+
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <future>
+#include <iostream>
+#include <set>
+#include <thread>
+
+#include "engine/catalog.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::du_bytes;
+using testing_support::FakeHome;
+using testing_support::make_dirs;
+using testing_support::make_symlink;
+using testing_support::make_tree;
+using testing_support::run_process;
+using testing_support::run_test_in_child;
+using testing_support::TempDir;
+using testing_support::write_file;
+
+std::int64_t own_blocks(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return static_cast<std::int64_t>(st.st_blocks) * 512;
+}
+
+void set_mtime(const std::string& path, std::time_t t) {
+    const struct timespec ts[2] = {{t, 0}, {t, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), ts, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+void hard_link(const std::string& from, const std::string& to) {
+    ASSERT_EQ(::link(from.c_str(), to.c_str()), 0) << to;
+}
+
+std::vector<std::string> paths_of(const std::vector<scanner::ScannedInfo>& infos) {
+    std::vector<std::string> out;
+    for (const auto& i : infos)
+        out.push_back(i.path);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+const CategoryDef& row(const std::string& id) {
+    for (const CategoryDef& d : catalog::all()) {
+        if (d.id == id)
+            return d;
+    }
+    ADD_FAILURE() << "no row " << id;
+    static const CategoryDef none;
+    return none;
+}
+
+CategoryDef flat_row(ListingKind kind, const std::string& path) {
+    CategoryDef d;
+    d.id = "test";
+    d.listing = kind;
+    d.path = path;
+    return d;
+}
+
+// --- Measurement ---
+
+TEST(Measure, EqualsDuForEveryShapeOfEntry) {
+    TempDir t;
+    make_tree(t.path(), {"empty/", "small/a.txt", "nested/x/y/z/deep.bin", "nested/.hidden/h",
+                         "links/sub/", "other/"});
+    write_file(t / "small/a.txt", 10);
+    write_file(t / "nested/x/y/z/deep.bin", 300000);
+    write_file(t / "nested/.hidden/h", 5000);
+    write_file(t / "links/big", 1 << 20);
+    hard_link(t / "links/big", t / "links/sub/big2");
+    hard_link(t / "links/big", t / "links/big3");
+    hard_link(t / "links/big", t / "other/big4");
+    // Sparse: 8 MiB apparent size, a few blocks allocated.
+    const int fd = ::open((t / "nested/sparse").c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, "x", 1, 8 << 20), 1);
+    ::close(fd);
+    for (const char* e :
+         {"empty", "small", "small/a.txt", "nested", "links", "links/sub", "other", ""}) {
+        EXPECT_EQ(scanner::size(t / e, nullptr), du_bytes(t / e)) << e;
+    }
+    // The same file linked into two separately measured folders counts in both.
+    EXPECT_GE(scanner::size(t / "links", nullptr), 1 << 20);
+    EXPECT_GE(scanner::size(t / "other", nullptr), 1 << 20);
+    EXPECT_LT(scanner::size(t / "links", nullptr), 2 << 20);
+}
+
+TEST(Measure, NewestTimeCoversEverythingCountedAndNothingElse) {
+    TempDir t;
+    make_tree(t.path(), {"d/sub/f", "d/g", "target/"});
+    write_file(t / "target/huge", 1 << 20);
+    make_symlink(t / "target", t / "d/link_dir");
+    make_symlink(t / "target/huge", t / "d/link_file");
+    set_mtime(t / "d/sub/f", 2000000000);
+    set_mtime(t / "d/g", 1000);
+    set_mtime(t / "d/link_file", 2100000000);  // a link's own time is ignored
+    set_mtime(t / "d/sub", 1500);
+    set_mtime(t / "d", 1200);
+    const scanner::Measure m = scanner::measure(t / "d", nullptr);
+    EXPECT_EQ(m.newest_mtime, 2000000000);
+    EXPECT_EQ(m.bytes, du_bytes(t / "d"));
+    EXPECT_LT(m.bytes, 1 << 20) << "a symbolic link was followed";
+
+    write_file(t / "file", 10);
+    set_mtime(t / "file", 1234);
+    const scanner::Measure f = scanner::measure(t / "file", nullptr);
+    EXPECT_EQ(f.bytes, own_blocks(t / "file"));
+    EXPECT_EQ(f.newest_mtime, 1234);
+}
+
+TEST(Measure, MissingPathsAndLinksMeasureNothing) {
+    TempDir t;
+    make_dirs(t.path(), "big");
+    write_file(t / "big/f", 1 << 20);
+    make_symlink(t / "big", t / "link");
+    for (const std::string& p : {t / "link", t / "link/", t / "missing", std::string()}) {
+        const scanner::Measure m = scanner::measure(p, nullptr);
+        EXPECT_EQ(m.bytes, 0) << p;
+        EXPECT_EQ(m.newest_mtime, 0) << p;
+    }
+}
+
+TEST(Measure, SetCancelFlagCountsOnlyTheFolderItself) {
+    TempDir t;
+    make_tree(t.path(), {"d/a/b/c", "d/e"});
+    write_file(t / "d/e", 100000);
+    set_mtime(t / "d", 777);
+    const std::atomic<bool> cancel{true};
+    const scanner::Measure m = scanner::measure(t / "d", &cancel);
+    EXPECT_EQ(m.bytes, own_blocks(t / "d"));
+    EXPECT_EQ(m.newest_mtime, 777);
+}
+
+// Creates a chain of `levels` folders below root, each also holding a side
+// folder with one file, so that walking it keeps folders waiting at every
+// level. Returns the allocated bytes of everything below root.
+std::int64_t make_deep_tree(const std::string& root, int levels) {
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    // Which of two names the filesystem lists first decides which one is
+    // walked first; the chain goes through that one so that the side folders
+    // wait at every level.
+    ::mkdirat(fd, "p", 0755);
+    ::mkdirat(fd, "q", 0755);
+    std::string first;
+    for (const auto& e : std::filesystem::directory_iterator(root)) {
+        first = e.path().filename().string();
+        break;
+    }
+    const std::string chain = first;
+    const std::string side = first == "p" ? "q" : "p";
+    std::int64_t total = 0;
+    struct stat st {};
+    for (int i = 0; i < levels; ++i) {
+        if (i > 0) {
+            // In the same order as above, so that the listing order repeats.
+            ::mkdirat(fd, "p", 0755);
+            ::mkdirat(fd, "q", 0755);
+        }
+        const int s = ::openat(fd, side.c_str(), O_RDONLY | O_DIRECTORY);
+        const int file = ::openat(s, "f", O_CREAT | O_WRONLY, 0644);
+        // One byte: even a memory filesystem then allocates blocks for it.
+        EXPECT_EQ(::write(file, "x", 1), 1);
+        ::close(file);
+        ::fstatat(s, "f", &st, 0);
+        total += st.st_blocks * 512;
+        ::close(s);
+        for (const char* n : {chain.c_str(), side.c_str()}) {
+            ::fstatat(fd, n, &st, 0);
+            total += st.st_blocks * 512;
+        }
+        const int next = ::openat(fd, chain.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+    }
+    ::close(fd);
+    return total;
+}
+
+TEST(Measure, HundredThousandLevelsNeedNeitherStackNorDescriptors) {
+    // A memory filesystem creates the 200,000 folders in seconds; the walk is
+    // the same on any filesystem.
+    testing_support::ScopedEnv tmp;
+    if (::access("/dev/shm", W_OK) == 0)
+        tmp.set("TMPDIR", "/dev/shm");
+    TempDir t;
+    make_dirs(t.path(), "deep");
+    const std::int64_t below = make_deep_tree(t / "deep", 100000);
+    // A walk needing a descriptor per level would run out here.
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_NOFILE, &old);
+    struct rlimit tight = old;
+    tight.rlim_cur = 128;
+    ::setrlimit(RLIMIT_NOFILE, &tight);
+    const std::int64_t bytes = scanner::size(t / "deep", nullptr);
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_EQ(bytes, own_blocks(t / "deep") + below);
+    // Deeper than any path can name; rm removes it through descriptors.
+    EXPECT_EQ(run_process({"/bin/rm", "-rf", t / "deep"}).exit_code, 0);
+}
+
+// Drops the capabilities that let root read any folder, then prints the size
+// of $SCANNER_TEST_DIR; run only through run_test_in_child.
+TEST(MeasureChildProbe, DISABLED_MeasureWithoutOverride) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    ASSERT_EQ(::syscall(SYS_capget, &header, data), 0);
+    for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
+        data[0].effective &= ~(1u << cap);
+    ASSERT_EQ(::syscall(SYS_capset, &header, data), 0);
+    std::cout << "size " << scanner::size(std::getenv("SCANNER_TEST_DIR"), nullptr) << "\n";
+}
+
+TEST(Measure, UnreadableFolderCountsOnlyItsOwnBlocks) {
+    TempDir t;
+    make_tree(t.path(), {"d/a", "d/locked/inner/"});
+    write_file(t / "d/a", 8192);
+    write_file(t / "d/locked/big", 1 << 20);
+    ASSERT_EQ(::chmod((t / "d/locked").c_str(), 0), 0);
+    const auto r = run_test_in_child("MeasureChildProbe.DISABLED_MeasureWithoutOverride",
+                                     {{"SCANNER_TEST_DIR", t / "d"}});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::int64_t expected =
+        own_blocks(t / "d") + own_blocks(t / "d/a") + own_blocks(t / "d/locked");
+    EXPECT_NE(r.out.find("size " + std::to_string(expected) + "\n"), std::string::npos) << r.out;
+}
+
+// --- Flat listings ---
+
+TEST(FlatListing, ListsVisibleChildrenAndNeverLinks) {
+    TempDir t;
+    make_tree(t.path(), {"c/a/", "c/.hidden/", "c/f", "target/"});
+    make_symlink(t / "target", t / "c/l");
+    set_mtime(t / "c/a", 4242);
+    const auto dirs = scanner::list(flat_row(ListingKind::ChildDirectories, t / "c"), nullptr);
+    ASSERT_EQ(dirs.size(), 1u);
+    EXPECT_EQ(dirs[0].path, t / "c/a");
+    EXPECT_EQ(dirs[0].name, "a");
+    EXPECT_EQ(dirs[0].detail, t / "c/a");
+    EXPECT_EQ(dirs[0].modified, 4242);
+    const auto items = scanner::list(flat_row(ListingKind::ChildItems, t / "c"), nullptr);
+    EXPECT_EQ(paths_of(items), (std::vector<std::string>{t / "c/a", t / "c/f"}));
+}
+
+TEST(FlatListing, FolderGivenAsLinkCountsOnlyForChildListings) {
+    TempDir t;
+    make_tree(t.path(), {"real/x/", "real/y/"});
+    make_symlink(t / "real", t / "link");
+    EXPECT_EQ(scanner::list(flat_row(ListingKind::ChildDirectories, t / "link"), nullptr).size(),
+              2u);
+    EXPECT_TRUE(scanner::list(flat_row(ListingKind::SelfFolder, t / "link"), nullptr).empty());
+    const auto self = scanner::list(flat_row(ListingKind::SelfFolder, t / "real"), nullptr);
+    ASSERT_EQ(self.size(), 1u);
+    EXPECT_EQ(self[0].name, "real");
+    EXPECT_EQ(self[0].detail, t / "real");
+    for (ListingKind k :
+         {ListingKind::ChildDirectories, ListingKind::ChildItems, ListingKind::SelfFolder}) {
+        EXPECT_TRUE(scanner::list(flat_row(k, t / "missing"), nullptr).empty());
+    }
+}
+
+TEST(Listing, SetCancelFlagListsNothingButTheFolderItself) {
+    FakeHome home;
+    make_tree(home.path(), {"c/a/", "c/b", "code/app/node_modules/"});
+    const std::atomic<bool> cancel{true};
+    EXPECT_TRUE(
+        scanner::list(flat_row(ListingKind::ChildDirectories, home / "c"), &cancel).empty());
+    EXPECT_TRUE(scanner::list(flat_row(ListingKind::ChildItems, home / "c"), &cancel).empty());
+    EXPECT_TRUE(scanner::list(row("nodeModules"), &cancel).empty());
+    EXPECT_EQ(scanner::list(flat_row(ListingKind::SelfFolder, home / "c"), &cancel).size(), 1u);
+}
+
+// --- The project search ---
+
+// Which paths below the home the project search offers, by row id.
+std::map<std::string, std::set<std::string>> offered(const FakeHome& home) {
+    std::map<std::string, std::set<std::string>> out;
+    for (const CategoryDef& d : catalog::all()) {
+        if (d.listing != ListingKind::Recursive)
+            continue;
+        for (const auto& i : scanner::list(d, nullptr))
+            out[d.id].insert(i.path.substr(home.path().size() + 1));
+    }
+    return out;
+}
+
+bool offered_anywhere(const std::map<std::string, std::set<std::string>>& o, const std::string& p) {
+    for (const auto& [id, set] : o) {
+        if (set.count(p))
+            return true;
+    }
+    return false;
+}
+
+TEST(ProjectSearch, FindsProjectFoldersByRowWithNameAndDetail) {
+    FakeHome home;
+    make_tree(home.path(), {"p/app/node_modules/", "p/app/build/", "p/web/.next/", "p/go/vendor/",
+                            "p/app/coverage/", "p/py/__pycache__/", "p/py/.venv/pyvenv.cfg",
+                            "p/and/.gradle/", "p/infra/.terraform/", "p/c/cmake-build-debug/"});
+    const auto o = offered(home);
+    EXPECT_EQ(o.at("nodeModules"), std::set<std::string>{"p/app/node_modules"});
+    EXPECT_EQ(o.at("buildDirs"), (std::set<std::string>{"p/app/build", "p/c/cmake-build-debug"}));
+    EXPECT_EQ(o.at("webCaches"), std::set<std::string>{"p/web/.next"});
+    EXPECT_EQ(o.at("vendored"), (std::set<std::string>{"p/go/vendor", "p/infra/.terraform"}));
+    EXPECT_EQ(o.at("testOutput"), std::set<std::string>{"p/app/coverage"});
+    EXPECT_EQ(o.at("pycache"), std::set<std::string>{"p/py/__pycache__"});
+    EXPECT_EQ(o.at("venvs"), std::set<std::string>{"p/py/.venv"});
+    EXPECT_EQ(o.at("gradleProject"), std::set<std::string>{"p/and/.gradle"});
+    const auto nm = scanner::list(row("nodeModules"), nullptr);
+    ASSERT_EQ(nm.size(), 1u);
+    EXPECT_EQ(nm[0].name, "app/node_modules");
+    EXPECT_EQ(nm[0].detail, home / "p/app");
+}
+
+TEST(ProjectSearch, KeepsTheSearchRulesOfNestingDepthSkipsAndLinks) {
+    FakeHome home;
+    make_tree(home.path(), {
+                               "a/node_modules/pkg/node_modules/",    // no descent into a match
+                               "a/node_modules/x/build/",             // nor into a claimed name
+                               "b/.git/build/", "b/.cache/x/build/",  // always skipped
+                               "Downloads/x/node_modules/",           // top-level skip list
+                               ".local/y/node_modules/",              //
+                               "code/Downloads/x/node_modules/",      // skip list is top-level only
+                               "1/2/3/4/5/node_modules/",             // deepest level found
+                               "d/1/2/3/4/5/node_modules/",           // one too deep
+                               "t/", "e/build",                       // a file named build
+                           });
+    make_symlink(home / "t", home / "e/node_modules");
+    const auto o = offered(home);
+    EXPECT_EQ(o.at("nodeModules"),
+              (std::set<std::string>{"a/node_modules", "code/Downloads/x/node_modules",
+                                     "1/2/3/4/5/node_modules"}));
+    EXPECT_FALSE(o.count("buildDirs"));
+}
+
+TEST(ProjectSearch, NeverOffersInstalledToolsOrOtherRowsFolders) {
+    FakeHome home;
+    const char* rel_cache = "realcache";
+    make_tree(home.path(), {
+                               ".nvm/versions/node/v20.1.0/lib/node_modules/npm/node_modules/",
+                               ".nvm/versions/node/v20.1.0/bin/node",
+                               "opt/node-v22/lib/node_modules/npm/",
+                               "opt/node-v22/bin/node",   // installed Node.js
+                               "mono/lib/node_modules/",  // a project's lib
+                               ".vscode/extensions/ms.ext-1.0/out/",
+                               ".vscode/extensions/ms.ext-1.0/node_modules/",
+                               "x/ext/.vsixmanifest",
+                               "x/ext/dist/",  // extension elsewhere
+                               ".pyenv/versions/3.12.1/lib/python3.12/venv/",
+                               "proj/venv/",
+                               "proj/src/__init__.py",  // venv without pyvenv.cfg
+                               "proj/env/pyvenv.cfg",
+                               "proj/env/lib/python3.12/site-packages/pkg/build/",
+                               "conda/envs/e/conda-meta/",
+                               "conda/envs/e/lib/x/build/",
+                               "lib2/python3/site-packages/foo/build/",
+                               "rpmbuild/SPECS/x/build/",
+                               "rpmbuild/BUILD/y/node_modules/",  // another row's folder
+                               ".julia/packages/Foo/build/",
+                               ".conan2/p/lib/build/",
+                               "realcache/bazel/c/out/",  // row folder via a link
+                               "infra/.terraform/modules/m/node_modules/",
+                               "rusty/registry/build/",  // a CARGO_HOME
+                           });
+    make_symlink(home / rel_cache, home.path() + "-cachelink");
+    home.env().set("XDG_CACHE_HOME", home.path() + "-cachelink");
+    home.env().set("CARGO_HOME", home / "rusty");
+    const auto o = offered(home);
+    ::unlink((home.path() + "-cachelink").c_str());
+    std::set<std::string> all;
+    for (const auto& [id, set] : o)
+        all.insert(set.begin(), set.end());
+    EXPECT_EQ(all, (std::set<std::string>{"mono/lib/node_modules", "infra/.terraform"}));
+}
+
+TEST(ProjectSearch, ProjectsFolderInsideAnotherRowsFolderOffersNothing) {
+    FakeHome home;
+    make_tree(home.path(), {"rpmbuild/BUILD/y/node_modules/", "code/z/node_modules/"});
+    catalog::set_projects_root(home / "rpmbuild/BUILD");
+    EXPECT_TRUE(scanner::list(row("nodeModules"), nullptr).empty());
+    catalog::set_projects_root(home / "code");
+    EXPECT_EQ(scanner::list(row("nodeModules"), nullptr).size(), 1u);
+    catalog::set_projects_root("");
+}
+
+TEST(ProjectSearch, ToolVariableNamingTheHomeFencesNothing) {
+    FakeHome home;
+    make_tree(home.path(), {"code/z/node_modules/"});
+    home.env().set("GRADLE_USER_HOME", home.path());
+    home.env().set("PYENV_ROOT", "/");
+    EXPECT_TRUE(offered_anywhere(offered(home), "code/z/node_modules"));
+}
+
+TEST(ProjectSearch, OneWalkGivesEachRowWhatItsOwnWalkGives) {
+    FakeHome home;
+    make_tree(home.path(), {"a/node_modules/", "a/build/", "a/b/dist/", "a/b/.tox/", "c/d/out/",
+                            "c/.pytest_cache/", "c/coverage/", "e/vendor/", "e/f/g/target/",
+                            "e/.gradle/", "h/.venv/pyvenv.cfg", "h/.svelte-kit/"});
+    std::vector<CategoryDef> rows;
+    for (const CategoryDef& d : catalog::all()) {
+        if (d.listing == ListingKind::Recursive)
+            rows.push_back(d);
+    }
+    ASSERT_EQ(rows.size(), 8u);
+    const scanner::ProjectScope scope = scanner::project_scope(catalog::all());
+    const auto together = scanner::list_projects(rows, scope, nullptr);
+    std::size_t found = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto alone = scanner::list(rows[i], scope, nullptr);
+        ASSERT_EQ(together[i].size(), alone.size()) << rows[i].id;
+        for (std::size_t k = 0; k < alone.size(); ++k) {
+            EXPECT_EQ(together[i][k].path, alone[k].path);
+            EXPECT_EQ(together[i][k].name, alone[k].name);
+            EXPECT_EQ(together[i][k].modified, alone[k].modified);
+        }
+        found += alone.size();
+    }
+    EXPECT_EQ(found, 12u);
+}
+
+// --- The deadline guard ---
+
+// Work that blocks until released, and tells when it has run.
+struct Gate {
+    std::promise<void> release;
+    std::shared_future<void> opened = release.get_future().share();
+    std::shared_ptr<std::atomic<int>> ran = std::make_shared<std::atomic<int>>(0);
+
+    std::function<int()> work(int value) {
+        return [f = opened, r = ran, value] {
+            f.wait();
+            ++*r;
+            return value;
+        };
+    }
+};
+
+TEST(Deadline, FinishedWorkReturnsItsResult) {
+    EXPECT_EQ(scanner::detail::with_deadline<int>(30, -1, [] { return 7; }), 7);
+    TempDir t;
+    make_tree(t.path(), {"c/a/", "c/b/"});
+    write_file(t / "c/a/f", 50000);
+    const CategoryDef def = flat_row(ListingKind::ChildDirectories, t / "c");
+    EXPECT_EQ(paths_of(scanner::list_guarded(def, 30, nullptr)),
+              paths_of(scanner::list(def, nullptr)));
+    EXPECT_EQ(scanner::measure_guarded(t / "c", 30, nullptr).bytes, du_bytes(t / "c"));
+    EXPECT_EQ(scanner::size_guarded(t / "c", 30, nullptr), du_bytes(t / "c"));
+}
+
+TEST(Deadline, BlockedWorkGivesTheFallbackWithoutWaitingForIt) {
+    Gate gate;
+    for (double seconds : {0.05, 0.0, 0.0004, -3.0}) {
+        EXPECT_EQ(scanner::detail::with_deadline<int>(seconds, -1, gate.work(5)), -1) << seconds;
+    }
+    EXPECT_EQ(gate.ran->load(), 0) << "the call waited for the blocked work";
+    gate.release.set_value();
+    // The late results are discarded; a new call is served again.
+    EXPECT_EQ(scanner::detail::with_deadline<int>(30, -1, [] { return 8; }), 8);
+}
+
+TEST(Deadline, HungWorkCannotMakeThePoolGrowPastItsCap) {
+    using scanner::detail::kMaxGuardThreads;
+    Gate gate;
+    // Fill every pool thread with work that hangs, as on a dead network mount,
+    // while its callers still wait.
+    std::vector<std::shared_ptr<std::atomic<bool>>> callers_left;
+    for (int i = 0; i < kMaxGuardThreads; ++i) {
+        auto started = std::make_shared<std::promise<void>>();
+        auto fut = started->get_future();
+        callers_left.push_back(std::make_shared<std::atomic<bool>>(false));
+        ASSERT_TRUE(scanner::detail::submit_guarded(
+            [started, w = gate.work(0)] {
+                started->set_value();
+                w();
+            },
+            callers_left.back()));
+        ASSERT_EQ(fut.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    }
+    // Further calls still return, with the fallback, and start no thread.
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(scanner::detail::with_deadline<int>(0.02, -1, gate.work(1)), -1);
+    EXPECT_EQ(scanner::detail::guard_thread_count(), kMaxGuardThreads);
+    EXPECT_LE(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                            std::filesystem::directory_iterator{}),
+              kMaxGuardThreads + 2);
+    // Once nobody waits for the stuck work, a call does not wait out its
+    // deadline (ten minutes: the test would time out) for a thread that
+    // cannot come.
+    for (auto& flag : callers_left)
+        flag->store(true);
+    EXPECT_EQ(scanner::detail::with_deadline<int>(600, -1, gate.work(2)), -1);
+    // When the stuck work ends, the pool serves calls again.
+    gate.release.set_value();
+    int answer = -1;
+    for (int i = 0; i < 60000 && answer != 9; ++i) {
+        answer = scanner::detail::with_deadline<int>(60, -1, [] { return 9; });
+        if (answer != 9)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(answer, 9);
+    // The released work all ends; work whose caller left before it started
+    // was dropped, never run.
+    for (int i = 0; i < 60000 && gate.ran->load() < kMaxGuardThreads; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(gate.ran->load(), kMaxGuardThreads);
+}
+
+TEST(Deadline, PoolThreadsRunNoMoreEagerlyThanTheirCaller) {
+    const int nice = std::async(std::launch::async, [] {
+                         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 12);
+                         return scanner::detail::with_deadline<int>(30, -100, [] {
+                             return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
+                         });
+                     }).get();
+    EXPECT_GE(nice, 12);
+}
+
+TEST(Deadline, WaitsAreWholeMillisecondsAndNeverOverflow) {
+    using scanner::detail::deadline_after;
+    EXPECT_EQ(deadline_after(1.5).count(), 1500);
+    EXPECT_EQ(deadline_after(0.0004).count(), 0);
+    EXPECT_EQ(deadline_after(-1).count(), 0);
+    EXPECT_EQ(deadline_after(std::nan("")).count(), 0);
+    EXPECT_EQ(deadline_after(1e300).count(), 365LL * 24 * 3600 * 1000);
+}
+
+}  // namespace
