@@ -184,10 +184,12 @@ private:
 
 // Private XDG folders whose only application is the recorder, registered as
 // the default for folders and mail links; with no recorder there is no
-// application at all. HOME points into the folders too.
+// application at all. HOME points into the folders too. GTK's windows need
+// the system's type database (to tell an icon's format); system_data keeps
+// the system's data folders behind the private ones for them.
 class FakeDesktop {
 public:
-    explicit FakeDesktop(const Recorder* recorder) {
+    explicit FakeDesktop(const Recorder* recorder, bool system_data = false) {
         const std::string data = m_home / "data";
         const std::string config = m_home / "config";
         for (const char* dir : {"data/applications/", "config/", "system/"})
@@ -201,11 +203,12 @@ public:
                 << "[Default Applications]\ninode/directory=fake-folders.desktop\n"
                    "x-scheme-handler/mailto=fake-folders.desktop\n";
         }
-        for (const auto& [name, value] : {std::pair{"XDG_DATA_HOME", data},
-                                          {"XDG_CONFIG_HOME", config},
-                                          {"XDG_DATA_DIRS", m_home / "system"},
-                                          {"XDG_CONFIG_DIRS", m_home / "system"}})
-            m_home.env().set(name, value);
+        const std::string system = m_home / "system";
+        ScopedEnv& env = m_home.env();
+        env.set("XDG_DATA_HOME", data);
+        env.set("XDG_CONFIG_HOME", config);
+        env.set("XDG_DATA_DIRS", system_data ? system + ":/usr/local/share:/usr/share" : system);
+        env.set("XDG_CONFIG_DIRS", system);
     }
 
 private:
@@ -505,6 +508,67 @@ TEST(FileManagerChild, DISABLED_WithoutABusTheDefaultHandlerOpensTheFolder) {
     EXPECT_EQ(file_manager::pick_folder(nullptr), std::nullopt);
 }
 
+// The folder chooser on the screen, or null while there is none.
+GtkFileChooser* shown_chooser() {
+    GList* windows = gtk_window_list_toplevels();
+    GtkFileChooser* chooser = nullptr;
+    for (GList* w = windows; w != nullptr; w = w->next) {
+        if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data)))
+            chooser = GTK_FILE_CHOOSER(w->data);
+    }
+    g_list_free(windows);
+    return chooser;
+}
+
+// Answers the next folder chooser with response, after it has moved to
+// folder when one is given (the chooser changes folders asynchronously).
+// Runs as an idle step of the chooser's own loop, so the test waits on the
+// chooser's state, never on a clock.
+void answer_chooser(GtkResponseType response, const std::string& folder) {
+    struct Answer {
+        GtkResponseType response;
+        std::string folder;
+        bool moving = false;  // the chooser was asked to change to folder
+    };
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT_IDLE,
+        [](gpointer data) -> gboolean {
+            auto* answer = static_cast<Answer*>(data);
+            GtkFileChooser* chooser = shown_chooser();
+            if (chooser == nullptr)
+                return G_SOURCE_CONTINUE;
+            if (!answer->folder.empty()) {
+                if (!answer->moving) {
+                    gtk_file_chooser_set_current_folder(chooser, answer->folder.c_str());
+                    answer->moving = true;
+                }
+                gchar* current = gtk_file_chooser_get_current_folder(chooser);
+                const bool there = current != nullptr && answer->folder == current;
+                g_free(current);
+                if (!there)
+                    return G_SOURCE_CONTINUE;
+            }
+            gtk_dialog_response(GTK_DIALOG(chooser), answer->response);
+            return G_SOURCE_REMOVE;
+        },
+        new Answer{response, folder}, [](gpointer data) { delete static_cast<Answer*>(data); });
+}
+
+TEST(FileManagerChild, DISABLED_UnderADisplayGtkStartsTheHandlerAndRunsTheChooser) {
+    Recorder recorder;
+    FakeDesktop desktop(&recorder, true);
+    testing_support::VirtualDisplay display;
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    const Places p;
+    ASSERT_TRUE(file_manager::reveal(p.file, "").ok);
+    EXPECT_TRUE(opened_folder(recorder.next_run(), p.folder));
+
+    answer_chooser(GTK_RESPONSE_CANCEL, "");
+    EXPECT_EQ(file_manager::pick_folder(nullptr), std::nullopt);
+    answer_chooser(GTK_RESPONSE_ACCEPT, p.folder);
+    EXPECT_EQ(file_manager::pick_folder(nullptr), p.folder);
+}
+
 TEST(FileManagerChild, DISABLED_WithNoBusAndNoHandlerRevealExplainsAndDetectionIsEmpty) {
     FakeDesktop desktop(nullptr);
     const Places p;
@@ -558,6 +622,14 @@ TEST(FileManagerWithoutBus, TheDefaultHandlerOpensTheFolderAndNothingHangs) {
     // An address that leads nowhere fails as fast as none.
     expect_child_passes("WithoutABusTheDefaultHandlerOpensTheFolder",
                         {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (runtime / "no-bus")}});
+}
+
+TEST(FileManagerWithoutBus, UnderADisplayGtkStartsTheHandlerAndRunsTheChooser) {
+    TempDir runtime;
+    auto env = no_bus(runtime);
+    // GTK's accessibility bridge would look for a bus of its own.
+    env.emplace("NO_AT_BRIDGE", "1");
+    expect_child_passes("UnderADisplayGtkStartsTheHandlerAndRunsTheChooser", env);
 }
 
 TEST(FileManagerWithoutBus, NoHandlerEitherGivesAReasonAndNoName) {
