@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <string_view>
 
 #include "base/i18n.h"
 #include "base/paths.h"
@@ -23,7 +24,7 @@ constexpr const char* kFmName = "org.freedesktop.FileManager1";
 constexpr const char* kFmPath = "/org/freedesktop/FileManager1";
 constexpr const char* kBusName = "org.freedesktop.DBus";
 constexpr const char* kBusPath = "/org/freedesktop/DBus";
-constexpr const char* kPlaceholder = "%s";
+constexpr std::string_view kPlaceholder = "%s";
 
 // Reasons, English interface texts (keys of po/brushwick.pot).
 constexpr const char* kUnclosedQuote = "The file manager command has a quote that is not closed.";
@@ -51,7 +52,7 @@ std::string expand_placeholders(const std::string& arg, const std::string& path,
             break;
         out.append(arg, from, at - from);
         out += path;
-        from = at + 2;
+        from = at + kPlaceholder.size();
         found = true;
     }
     out.append(arg, from, std::string::npos);

@@ -15,10 +15,13 @@
 // back as false, nothing, or an English reason text for the caller to
 // translate (I18n::tr) and show.
 //
-// Threads: the GTK main thread only, and WITHOUT the application lock held.
-// Every call can block: each D-Bus call for up to kBusTimeoutMs, starting a
-// program for as long as fork and exec take, and pick_folder until the user
-// closes the chooser. Nothing waits for a started program to end.
+// Threads: the GTK main thread only, and WITHOUT the application lock held:
+// every call can block. reveal and detect make at most one D-Bus call each,
+// answered or abandoned within kBusTimeoutMs; starting a program takes as
+// long as fork and exec; pick_folder runs until the user closes the chooser.
+// Nothing waits for a started program to end. Not bounded here: a session
+// bus that accepts connections but never completes the handshake stalls
+// GLib's own connection set-up (GIO's, when it starts an application, too).
 #pragma once
 
 #include <gtk/gtk.h>
