@@ -1,7 +1,8 @@
-// Revealing paths, naming the file manager and opening links: the user's
-// command as a recording script, a fake org.freedesktop.FileManager1 on a
-// private session bus, and a fake default folder handler in private XDG
-// folders; and what is left when there is no bus or no handler at all.
+// Revealing paths, naming the file manager, opening links and choosing a
+// folder: the user's command run as a recording script, a fake
+// org.freedesktop.FileManager1 on a private session bus, a fake default
+// folder handler in private XDG folders (desktop_fakes.h), and what is left
+// when there is no bus or no handler at all.
 //
 // GLib shares one session connection per process and computes the sandbox
 // flags and the default applications once, so every test that depends on
@@ -9,31 +10,26 @@
 // the end).
 #include "desktop/file_manager.h"
 
-#include <fcntl.h>
-#include <gio/gio.h>
 #include <gtest/gtest.h>
-#include <poll.h>
+#include <gtk/gtk.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <future>
-#include <mutex>
+#include <map>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "desktop_fakes.h"
 #include "session_services.h"
 #include "test_support.h"
 
 namespace {
 
-using testing_support::FakeHome;
-using testing_support::make_dirs;
+using testing_support::FakeDesktop;
+using testing_support::FakeFileManager;
 using testing_support::PrivateSessionBus;
+using testing_support::Recorder;
 using testing_support::run_test_in_child;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
@@ -116,105 +112,6 @@ TEST(ProcessName, FirstLineIsTrimmedAndCapitalised) {
         EXPECT_EQ(file_manager::detail::name_from_comm(c.comm), c.want) << '"' << c.comm << '"';
 }
 
-// --- A recording program ---
-
-// A script that writes its arguments, each ended by a NUL byte, into a FIFO.
-// Opening the FIFO for writing blocks until the test reads, so the test waits
-// on the program itself, never on a clock.
-class Recorder {
-public:
-    Recorder() {
-        make_dirs(m_dir.path(), "bin/");
-        m_fifo = m_dir / "args.fifo";
-        EXPECT_EQ(::mkfifo(m_fifo.c_str(), 0600), 0) << std::strerror(errno);
-        std::ofstream(program()) << "#!/bin/sh\nprintf '%s\\0' \"$@\" > '" << m_fifo << "'\n";
-        ::chmod(program().c_str(), 0755);
-    }
-    ~Recorder() {
-        // A program still blocked on opening the FIFO (a test that failed
-        // before reading) is let through, and ends on the broken pipe.
-        const int fd = ::open(m_fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Recorder(const Recorder&) = delete;
-    Recorder& operator=(const Recorder&) = delete;
-
-    // The folder to put into PATH; the program in it is called "fm".
-    std::string bin() const { return m_dir / "bin"; }
-    std::string program() const { return m_dir / "bin/fm"; }
-
-    // The arguments of the next run (the program name not included). Fails
-    // the test, and answers nothing, when no run writes within a minute:
-    // a safety net against hanging, not a measured time.
-    Args next_run() const {
-        const int fd = ::open(m_fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            ADD_FAILURE() << "cannot open the FIFO: " << std::strerror(errno);
-            return {};
-        }
-        // Linux reports no hang-up on a FIFO that never had a writer, so this
-        // waits for the program to open it and write.
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 60000) != 1) {
-            ::close(fd);
-            ADD_FAILURE() << "the recording program never ran";
-            return {};
-        }
-        ::fcntl(fd, F_SETFL, 0);
-        std::string bytes;
-        char buf[4096];
-        ssize_t n;
-        while ((n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR)) {
-            if (n > 0)
-                bytes.append(buf, static_cast<std::size_t>(n));
-        }
-        ::close(fd);
-        Args args;
-        std::size_t from = 0;
-        for (std::size_t end; (end = bytes.find('\0', from)) != std::string::npos; from = end + 1)
-            args.push_back(bytes.substr(from, end - from));
-        return args;
-    }
-
-private:
-    TempDir m_dir;
-    std::string m_fifo;
-};
-
-// Private XDG folders whose only application is the recorder, registered as
-// the default for folders and mail links; with no recorder there is no
-// application at all. HOME points into the folders too. GTK's windows need
-// the system's type database (to tell an icon's format); system_data keeps
-// the system's data folders behind the private ones for them.
-class FakeDesktop {
-public:
-    explicit FakeDesktop(const Recorder* recorder, bool system_data = false) {
-        const std::string data = m_home / "data";
-        const std::string config = m_home / "config";
-        for (const char* dir : {"data/applications/", "config/", "system/"})
-            make_dirs(m_home.path(), dir);
-        if (recorder != nullptr) {
-            std::ofstream(data + "/applications/fake-folders.desktop")
-                << "[Desktop Entry]\nType=Application\nName=Fake Folders\nExec="
-                << recorder->program()
-                << " %u\nMimeType=inode/directory;x-scheme-handler/mailto;\n";
-            std::ofstream(config + "/mimeapps.list")
-                << "[Default Applications]\ninode/directory=fake-folders.desktop\n"
-                   "x-scheme-handler/mailto=fake-folders.desktop\n";
-        }
-        const std::string system = m_home / "system";
-        ScopedEnv& env = m_home.env();
-        env.set("XDG_DATA_HOME", data);
-        env.set("XDG_CONFIG_HOME", config);
-        env.set("XDG_DATA_DIRS", system_data ? system + ":/usr/local/share:/usr/share" : system);
-        env.set("XDG_CONFIG_DIRS", system);
-    }
-
-private:
-    FakeHome m_home;
-};
-
 // file:// followed by an absolute path made only of characters a URI keeps
 // as they are, except for the spaces written here as %20.
 std::string uri_of(const std::string& path) {
@@ -281,135 +178,6 @@ TEST_F(CommandReveal, AMissingProgramIsReportedNotReplacedByAnotherRoad) {
     ASSERT_NE(r.reason, nullptr);
     EXPECT_NE(std::string(r.reason).find("not found"), std::string::npos) << r.reason;
 }
-
-// --- A fake file manager on a private bus ---
-
-constexpr const char* kFmName = "org.freedesktop.FileManager1";
-constexpr const char* kFmPath = "/org/freedesktop/FileManager1";
-
-constexpr const char* kFmXml =
-    "<node><interface name='org.freedesktop.FileManager1'>"
-    "<method name='ShowFolders'><arg type='as' direction='in'/><arg type='s' direction='in'/>"
-    "</method>"
-    "<method name='ShowItems'><arg type='as' direction='in'/><arg type='s' direction='in'/>"
-    "</method>"
-    "</interface></node>";
-
-// One call the fake file manager received.
-struct FmCall {
-    std::string method;
-    Args uris;
-    std::string startup_id;
-};
-
-// Serves ShowFolders and ShowItems under the well-known name, on a connection
-// and main loop of its own thread: the code under test calls synchronously
-// from the main thread and waits for the answer. Every call is recorded
-// before it is answered, so once the caller has its reply the call is listed.
-class FakeFileManager {
-public:
-    explicit FakeFileManager(const std::string& address, bool refuse = false) : m_refuse(refuse) {
-        std::promise<bool> ready;
-        m_thread = std::thread([this, address, &ready] { run(address, ready); });
-        if (!ready.get_future().get()) {
-            m_thread.join();
-            throw std::runtime_error("the fake file manager could not start");
-        }
-    }
-
-    ~FakeFileManager() {
-        GSource* quit = g_idle_source_new();
-        g_source_set_callback(
-            quit,
-            [](gpointer loop) {
-                g_main_loop_quit(static_cast<GMainLoop*>(loop));
-                return G_SOURCE_REMOVE;
-            },
-            m_loop, nullptr);
-        g_source_attach(quit, m_context);
-        g_source_unref(quit);
-        m_thread.join();
-        g_dbus_connection_unregister_object(m_conn, m_registration);
-        g_dbus_connection_close_sync(m_conn, nullptr, nullptr);
-        g_object_unref(m_conn);
-        g_main_loop_unref(m_loop);
-        g_main_context_unref(m_context);
-    }
-
-    std::vector<FmCall> calls() {
-        std::lock_guard lock(m_mutex);
-        return m_calls;
-    }
-
-private:
-    void run(const std::string& address, std::promise<bool>& ready) {
-        m_context = g_main_context_new();
-        g_main_context_push_thread_default(m_context);
-        m_loop = g_main_loop_new(m_context, FALSE);
-        m_conn = g_dbus_connection_new_for_address_sync(
-            address.c_str(),
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, nullptr);
-        bool ok = m_conn != nullptr;
-        if (ok) {
-            GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kFmXml, nullptr);
-            static const GDBusInterfaceVTable vtable = {
-                &FakeFileManager::on_call, nullptr, nullptr, {}};
-            m_registration = g_dbus_connection_register_object(m_conn, kFmPath, node->interfaces[0],
-                                                               &vtable, this, nullptr, nullptr);
-            g_dbus_node_info_unref(node);
-            // The name is taken only once the object is there to answer.
-            GVariant* owned = g_dbus_connection_call_sync(
-                m_conn, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                "RequestName", g_variant_new("(su)", kFmName, 4u), G_VARIANT_TYPE("(u)"),
-                G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
-            guint32 result = 0;
-            if (owned != nullptr) {
-                g_variant_get(owned, "(u)", &result);
-                g_variant_unref(owned);
-            }
-            ok = result == 1 && m_registration != 0;
-        }
-        ready.set_value(ok);
-        if (ok)
-            g_main_loop_run(m_loop);
-        g_main_context_pop_thread_default(m_context);
-    }
-
-    static void on_call(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                        const gchar* method, GVariant* parameters, GDBusMethodInvocation* inv,
-                        gpointer self_ptr) {
-        auto* self = static_cast<FakeFileManager*>(self_ptr);
-        FmCall call{method, {}, {}};
-        GVariantIter* uris = nullptr;
-        const gchar* startup = nullptr;
-        g_variant_get(parameters, "(as&s)", &uris, &startup);
-        const gchar* uri = nullptr;
-        while (g_variant_iter_next(uris, "&s", &uri))
-            call.uris.emplace_back(uri);
-        g_variant_iter_free(uris);
-        call.startup_id = startup;
-        {
-            std::lock_guard lock(self->m_mutex);
-            self->m_calls.push_back(call);
-        }
-        if (self->m_refuse)
-            g_dbus_method_invocation_return_dbus_error(inv, "org.freedesktop.DBus.Error.Failed",
-                                                       "refused by the test");
-        else
-            g_dbus_method_invocation_return_value(inv, nullptr);
-    }
-
-    const bool m_refuse;  // answer every call with an error
-    std::thread m_thread;
-    GMainContext* m_context = nullptr;
-    GMainLoop* m_loop = nullptr;
-    GDBusConnection* m_conn = nullptr;
-    guint m_registration = 0;
-    std::mutex m_mutex;
-    std::vector<FmCall> m_calls;
-};
 
 // A folder (with a space in its name), a file in it, a link to the folder
 // and a path that does not exist, below a fresh temporary folder.
