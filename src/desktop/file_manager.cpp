@@ -42,7 +42,7 @@ struct OwnedChars {
 
 // --- The user's command ---
 
-// Replaces every "%s" of arg with path; found tells whether there was one.
+// Replaces every "%s" of arg with path; sets found when there was one.
 std::string expand_placeholders(const std::string& arg, const std::string& path, bool& found) {
     std::string out;
     std::size_t from = 0;
