@@ -25,7 +25,6 @@ void App::start_scan() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         reset_categories_locked();
-        m_status_message.clear();
     }
     m_cancel = false;
     m_scanning = true;

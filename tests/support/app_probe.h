@@ -114,6 +114,8 @@ struct AppProbe {
         app.on_key(keyval, state);
     }
     void motion(double x, double y) { app.on_motion(x, y); }
+    // Hands a target straight to the click routing, as a click on it would.
+    void route(const App::HitTarget& t, bool right = false) { app.route_click(t, right); }
     void wheel(double x, double y, double step) { app.on_wheel(x, y, step); }
 
     // The first target of an action (and index, when given), or null.

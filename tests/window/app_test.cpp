@@ -278,6 +278,39 @@ TEST_F(AppTest, ClickingSidebarRowsChangesTheSelectionAndScrollsToTop) {
     EXPECT_EQ(probe.selection(), "");
 }
 
+TEST_F(AppTest, EveryTargetCarriesTheScreenThatDrewIt) {
+    set_cats({make_cat("a", GroupKind::Java, {make_item("x", 10)})});
+    probe.draw(1100, 720);
+    const struct {
+        App::Act act;
+        App::Screen screen;
+    } cases[] = {
+        {App::Act::SelectOverview, App::Screen::Sidebar},
+        {App::Act::SelectCategory, App::Screen::Sidebar},
+        {App::Act::Rescan, App::Screen::Toolbar},
+        {App::Act::About, App::Screen::Toolbar},
+        {App::Act::AppMenu, App::Screen::Toolbar},
+    };
+    for (const auto& c : cases) {
+        const App::HitTarget* t = probe.target(c.act);
+        ASSERT_NE(t, nullptr) << static_cast<int>(c.act);
+        EXPECT_EQ(t->screen, c.screen) << static_cast<int>(c.act);
+    }
+}
+
+TEST_F(AppTest, AClickReachesOnlyTheScreenThatRegisteredItsTarget) {
+    set_cats({make_cat("a", GroupKind::Java, {make_item("x", 10)})});
+    probe.draw(1100, 720);
+    // The same action registered by a screen that does not own it does nothing.
+    App::HitTarget stray = *probe.target(App::Act::SelectCategory, 0);
+    stray.screen = App::Screen::Toolbar;
+    probe.route(stray);
+    EXPECT_EQ(probe.selection(), "");
+    stray.screen = App::Screen::Sidebar;
+    probe.route(stray);
+    EXPECT_EQ(probe.selection(), "a");
+}
+
 TEST_F(AppTest, StaleTargetIndexesDoNothing) {
     set_cats({make_cat("a", GroupKind::Java, {make_item("x", 10)})});
     probe.draw(1100, 720);
