@@ -1,13 +1,12 @@
 // category_scan — see category_scan.h.
 #include "engine/category_scan.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <system_error>
 #include <thread>
 #include <utility>
+
+#include "base/thread_priority.h"
 
 namespace category_scan {
 
@@ -144,16 +143,6 @@ void fill(CatState& cat, Session& session, const std::atomic<bool>* cancel) {
     // Unmeasured items (-1) end up last.
     std::sort(cat.items.begin(), cat.items.end(),
               [](const Item& x, const Item& y) { return x.size > y.size; });
-}
-
-void lower_thread_priority(int n) {
-    const id_t tid = static_cast<id_t>(::gettid());
-    errno = 0;
-    const int now = ::getpriority(PRIO_PROCESS, tid);
-    // Already at n or lower, or unknown (-1 with errno set): leave it.
-    if ((now == -1 && errno != 0) || now >= n)
-        return;
-    ::setpriority(PRIO_PROCESS, tid, n);
 }
 
 void mark_newest(std::vector<Item>& items) {

@@ -86,11 +86,6 @@ private:
 // the measuring threads from taking further entries, which keep size -1.
 void fill(CatState& cat, Session& session, const std::atomic<bool>* cancel);
 
-// Lowers the calling thread's scheduling priority to nice n, never raising it:
-// scanning is background work and must not slow the desktop. The scan worker
-// and every measuring thread call it first.
-void lower_thread_priority(int n);
-
 // --- Steps of fill, open to tests ---
 
 // Marks the item with the greatest name in version order (the first of equal

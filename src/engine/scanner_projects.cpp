@@ -25,6 +25,7 @@
 #include <unordered_set>
 
 #include "base/paths.h"
+#include "base/strutil.h"
 #include "engine/scanner.h"
 #include "engine/scanner_fs.h"
 
@@ -238,19 +239,18 @@ bool ProjectWalk::is_tool_content(const char* name, int fd) const {
     // lib/node_modules next to bin/node is an installed Node.js's global
     // package folder (npm itself lives there), not a project's dependencies.
     if (std::strcmp(name, "node_modules") == 0) {
-        const std::size_t slash = m_dir.rfind('/');
-        if (slash == std::string::npos || m_dir.compare(slash + 1, std::string::npos, "lib") != 0)
+        if (su::basename_of(m_dir) != "lib")
             return false;
-        const std::string prefix = slash == 0 ? std::string() : m_dir.substr(0, slash);
+        const std::string node = su::join_path(su::parent_of(m_dir), "bin/node");
         struct stat st {};
-        return ::lstat((prefix + "/bin/node").c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+        return ::lstat(node.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
     }
     return false;
 }
 
 void ProjectWalk::report(int fd, int depth, const char* name, const struct stat& st,
                          const std::vector<std::size_t>& rows) {
-    const std::string child = m_dir + (m_dir == "/" ? "" : "/") + name;
+    const std::string child = su::join_path(m_dir, name);
     if (m_fence.folders.count(child) != 0)
         return;
     // A match holding another row's folder would count that folder twice.
@@ -262,9 +262,9 @@ void ProjectWalk::report(int fd, int depth, const char* name, const struct stat&
         return;
     ScannedInfo info;
     info.path = paths::to_display_path(child);
-    const std::size_t slash = m_dir.rfind('/');
-    const std::string parent_name = slash == std::string::npos ? m_dir : m_dir.substr(slash + 1);
-    info.name = parent_name.empty() ? std::string(name) : parent_name + "/" + name;
+    // The project's folder name and the match: "app/node_modules".
+    const std::string project = su::basename_of(m_dir);
+    info.name = project == "/" ? std::string(name) : su::join_path(project, name);
     info.detail = paths::to_display_path(m_dir);
     info.modified = st.st_mtim.tv_sec;
     for (std::size_t r : rows) {

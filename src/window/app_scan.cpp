@@ -2,6 +2,8 @@
 // marked, measured and sorted without the lock, then published under it.
 #include "window/app.h"
 
+#include "base/thread_priority.h"
+
 void App::reset_categories_locked() {
     m_cats.clear();
     for (const CategoryDef& def : catalog::all()) {
@@ -43,7 +45,7 @@ void App::start_scan() {
 }
 
 void App::scan_worker() {
-    category_scan::lower_thread_priority(category_scan::kMeasureNice);
+    lower_thread_priority(category_scan::kMeasureNice);
     std::vector<CategoryDef> defs;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
