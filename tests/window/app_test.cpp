@@ -311,6 +311,18 @@ TEST_F(AppTest, AClickReachesOnlyTheScreenThatRegisteredItsTarget) {
     EXPECT_EQ(probe.selection(), "a");
 }
 
+TEST_F(AppTest, TheScanShortcutsAreRefusedWhileADeletionRuns) {
+    make_dirs(home.path(), ".cache/pip/x");
+    probe.cleaning() = true;
+    probe.key(GDK_KEY_F5);
+    probe.key(GDK_KEY_r, GDK_CONTROL_MASK);
+    EXPECT_FALSE(probe.scanning());
+    probe.cleaning() = false;
+    probe.key(GDK_KEY_F5);
+    EXPECT_TRUE(probe.scanning());
+    ASSERT_TRUE(probe.wait_for_worker());
+}
+
 TEST_F(AppTest, StaleTargetIndexesDoNothing) {
     set_cats({make_cat("a", GroupKind::Java, {make_item("x", 10)})});
     probe.draw(1100, 720);
