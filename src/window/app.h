@@ -28,15 +28,16 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "base/theme.h"
 #include "engine/catalog.h"
 #include "engine/category_scan.h"
-#include "base/theme.h"
 
 // --- Shared types ---
 
@@ -301,6 +302,10 @@ private:
     bool m_scanning = false;               // a scan worker was started and not yet collected
     bool m_cleaning = false;               // a deletion worker was started and not yet collected
     std::thread m_worker;                  // the single worker (scan or deletion)
+    // Called by the scan worker with each category's id before it is filled,
+    // while it shows as scanning; empty except in tests, which hold the
+    // worker there on a gate. Set before start_scan, never while it runs.
+    std::function<void(const std::string&)> m_before_category;
 
     // --- shared between threads (atomics)
     std::atomic<bool> m_cancel{false};          // stop the scan; read by every scanner walk
@@ -328,7 +333,7 @@ private:
     // changes once created.
     mutable std::unordered_map<std::string, double> m_text_widths;
     mutable double m_font_heights[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-    double m_mouse_x = -1;             // last pointer position; -1 outside the window
+    double m_mouse_x = -1;  // last pointer position; -1 outside the window
     double m_mouse_y = -1;
     Act m_hover_act = Act::None;  // the target under the pointer
     int m_hover_index = 0;
