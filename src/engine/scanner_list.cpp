@@ -48,6 +48,10 @@ std::vector<ScannedInfo> children(const CategoryDef& def, bool dirs_only,
         info.name = e.name;
         info.detail = detail_for(def, info.path);
         info.modified = s.st.st_mtim.tv_sec;
+        for (const std::string& own : def.own_work) {
+            if (own == e.name)
+                info.least_safety = SafetyLevel::Risky;
+        }
         out.push_back(std::move(info));
         return true;
     });

@@ -31,6 +31,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -325,6 +326,10 @@ private:
     bool m_scanning = false;               // a scan worker was started and not yet collected
     bool m_cleaning = false;               // a deletion worker was started and not yet collected
     std::thread m_worker;                  // the single worker (scan or deletion)
+    // Called by the scan worker with each category's id before it is filled,
+    // while it shows as scanning; empty except in tests, which hold the
+    // worker there on a gate. Set before start_scan, never while it runs.
+    std::function<void(const std::string&)> m_before_category;
 
     // --- shared between threads (atomics)
     std::atomic<bool> m_cancel{false};          // stop the scan; read by every scanner walk

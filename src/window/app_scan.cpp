@@ -84,5 +84,7 @@ void App::scan_worker() {
 }
 
 void App::scan_category(CatState& cat, category_scan::Session& session) {
+    if (m_before_category)
+        m_before_category(cat.def.id);
     category_scan::fill(cat, session, &m_cancel);
 }

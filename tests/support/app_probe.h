@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "window/app.h"
 #include "base/i18n.h"
+#include "window/app.h"
 
 struct AppProbe {
     explicit AppProbe(App& a) : app(a) {}
@@ -50,6 +50,11 @@ struct AppProbe {
     // --- Scanning ---
 
     void start_scan() { app.start_scan(); }
+
+    // fn runs on the scan worker before each category is filled (by id).
+    void before_each_category(std::function<void(const std::string&)> fn) {
+        app.m_before_category = std::move(fn);
+    }
 
     // Waits for the worker to finish and lets the poll collect it, as the
     // main loop would.
