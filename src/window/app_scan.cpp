@@ -27,6 +27,7 @@ void App::start_scan() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         reset_categories_locked();
+        set_status_locked({}, false);
     }
     m_cancel = false;
     m_scanning = true;
