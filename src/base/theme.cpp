@@ -113,7 +113,7 @@ Palette Palette::light() {
     p.divider = "#E6E6E6";
     p.text = "#1E1E1E";
     p.secondary = "#808080";
-    p.accent = "#FF599E";
+    p.accent = kBrandPink;
     p.control = "#FFFFFF";
     p.control_edge = "#C8C8C8";
     p.track = "#ECECEC";

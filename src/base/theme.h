@@ -43,25 +43,30 @@ std::string mix_hex(const std::string& fg, const std::string& bg, double alpha);
 // to 0–1. Non-finite input counts as 0, so the result is always a colour.
 Rgb hsb(double h, double s, double b);
 
+// The product's own colours, the same in both appearances: the pink of its
+// chips and prominent buttons and the orange its gradients fade to.
+inline constexpr const char* kBrandPink = "#FF599E";
+inline constexpr const char* kBrandOrange = "#FF9C6B";
+
 // One appearance of the window: fifteen named colours, each "#RRGGBB" in upper
 // case. A plain value; the application holds one copy and replaces it whole.
 struct Palette {
     bool dark = false;         // true for the dark appearance
     std::string window;        // background behind everything, around the cards
-    std::string bar;           // raised surfaces: toolbar, sidebar, footer, cards, rows, panels
-    std::string divider;       // hairlines, the sidebar edge, outlines of rows and panels
+    std::string bar;           // raised surfaces: toolbar, sidebar, footer
+    std::string divider;       // hairlines and the sidebar edge
     std::string text;          // primary text; also hover tint, bar tracks, scroll thumb
     std::string secondary;     // secondary text and captions
-    std::string accent;        // the current choice, the editing outline, links, selected total
-    std::string control;       // fill of ordinary buttons, check boxes and fields
-    std::string control_edge;  // outline of the same controls
-    std::string track;         // a neutral track; no screen draws with it at present
-    std::string warn_bg;       // background for warnings; no screen draws with it at present
-    std::string warn_fg;       // warning text in the Settings panel
-    std::string danger_bg;     // background for dangers; no screen draws with it at present
-    std::string danger_fg;     // danger text; no screen draws with it at present
-    std::string ok_bg;         // background for success; no screen draws with it at present
-    std::string ok_fg;         // success text in the footer
+    std::string accent;        // the current choice and selected rows
+    std::string control;       // fill of ordinary buttons
+    std::string control_edge;  // outline of ordinary buttons
+    std::string track;         // a neutral track
+    std::string warn_bg;       // background for warnings
+    std::string warn_fg;       // warning text
+    std::string danger_bg;     // background for dangers
+    std::string danger_fg;     // danger text
+    std::string ok_bg;         // background for success
+    std::string ok_fg;         // success text
 
     // The fixed light appearance.
     static Palette light();

@@ -4,8 +4,11 @@
 //
 // The window holds a single drawing area that App paints completely on every
 // frame with cairo and Pango; there are no widgets inside it. Every control
-// is a rectangle registered as a hit target while drawing, and input looks
-// those rectangles up.
+// is a rectangle registered as a hit target while drawing, stamped with the
+// screen that drew it. A click goes to that screen's handler and a key to the
+// open overlay or the screen in view: each screen and overlay lives in one
+// file that both draws it and reacts to its own input, and the central input
+// code only routes.
 //
 // Threads: the GTK main thread runs every GTK call, all drawing and all input.
 // One worker thread at a time (scan or deletion) touches the members under
@@ -13,13 +16,14 @@
 // never call GTK; they set m_dirty and the 120 ms poll redraws.
 //
 // Index of this header (each heading names the file that defines the methods):
-//   Shared types        RectF, the action vocabulary
-//   app_lifecycle.cpp   start-up, window, GTK callbacks, poll, theme, geometry
-//   app_scan.cpp        scanning the catalog on the worker thread
-//   app_views.cpp       queries over the category state, left-to-right isolation
-//   app_input.cpp       clicks, keys, wheel, hover
-//   render_*.cpp        drawing: primitives, glyphs, frame and toolbar, sidebar,
-//                       content states
+//   Shared types          RectF, the action vocabulary, screens
+//   app_lifecycle.cpp     start-up, window, GTK callbacks, poll, theme, geometry
+//   app_scan.cpp          scanning the catalog on the worker thread
+//   app_views.cpp         queries over the category state, left-to-right isolation
+//   app_clean.cpp         deleting the selection on the worker thread
+//   app_input.cpp         routing clicks, keys, the wheel and hover
+//   draw/*.cpp            the drawing toolkit: primitives, glyphs, a frame's regions
+//   screens/*.cpp         each screen: drawing and its own clicks and keys
 #pragma once
 
 #include <cairo.h>
@@ -28,15 +32,17 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "base/theme.h"
 #include "engine/catalog.h"
 #include "engine/category_scan.h"
-#include "base/theme.h"
+#include "engine/deletion.h"
 
 // --- Shared types ---
 
@@ -66,9 +72,9 @@ public:
         Rescan = 5,
         CancelScan = 6,
         AppMenu = 7,
-        SettingsTheme = 8,  // index: CMD_THEME_*
+        SettingsTheme = 8,  // index: the appearance chosen
         OpenLanguage = 9,
-        SettingsLang = 10,  // index: CMD_LANG_AUTO or CMD_LANG_FIRST + k
+        SettingsLang = 10,  // index: the language chosen
         ChooseProjects = 11,
         ResetProjects = 12,
         EditFileManager = 13,
@@ -85,9 +91,18 @@ public:
         Clean = 24,
         TopConsumer = 25,   // index: category in m_cats
         LegendEntry = 26,   // index: GroupKind value
-        DialogButton = 27,  // index: the button's id
+        DialogButton = 27,  // index: the button
         MenuItem = 28,
         CloseOverlay = 29,
+    };
+
+    // The part of the window that drew a target and handles its clicks, or
+    // that receives keys while it is in view.
+    enum class Screen : std::int32_t {
+        None = 0,  // nothing: the click only closes an open overlay
+        Toolbar,
+        Sidebar,
+        Content,  // the content region itself: its states and scrolling
     };
 
     // A clickable area registered by the last frame, in window coordinates.
@@ -95,6 +110,7 @@ public:
         RectF rect;
         Act act = Act::None;
         int index = 0;
+        Screen screen = Screen::None;  // who registered it and handles it
     };
 
     // What is drawn over the main view.
@@ -105,25 +121,6 @@ public:
         Settings = 3,
         Language = 4
     };
-
-    // One button of the generic dialog.
-    struct DialogButton {
-        int id = 0;                // a CMD_* value
-        std::string label;         // already translated
-        bool destructive = false;  // drawn in the danger colour
-        bool cancel = false;       // drawn as the dismissing button
-    };
-
-    // Dialog button ids and indexes of the settings targets.
-    static constexpr int CMD_CANCEL = 0;
-    static constexpr int CMD_CLEAN_CONFIRM = 1;
-    static constexpr int CMD_OPEN_FM = 2;
-    static constexpr int CMD_SHOW_MANUAL = 3;
-    static constexpr int CMD_THEME_AUTO = 100;
-    static constexpr int CMD_THEME_LIGHT = 101;
-    static constexpr int CMD_THEME_DARK = 102;
-    static constexpr int CMD_LANG_AUTO = 200;
-    static constexpr int CMD_LANG_FIRST = 201;  // language k of I18n::available is 201 + k
 
     // m_selection while the "Remove manually" list is shown.
     static constexpr const char* SEL_MANUAL = "__manual__";
@@ -145,6 +142,27 @@ public:
         GroupKind group = GroupKind::Ides;
         std::vector<int> categories;  // indexes into m_cats, largest total first
         std::int64_t size = 0;        // sum of the categories' totals
+    };
+
+    // What deleting the current selection would do.
+    struct CleanPlan {
+        std::vector<std::string> paths;  // ticked and not protected, in list order
+        std::int64_t bytes = 0;          // their measured sizes added up
+        int unknown = 0;                 // how many of them have no measured size
+        int skipped = 0;                 // ticked but protected: left out
+        std::string skipped_reason;      // the guard's reason for the first skipped (a key)
+    };
+
+    // The sidebar's layout numbers, shared by its drawing and the tests.
+    struct SidebarLayout {
+        static constexpr float kInset = 8;         // from the sidebar's edges to the rows
+        static constexpr float kRowHeight = 46;    // one row: chip, title, status line
+        static constexpr float kFixedRowGap = 4;   // below the overview and manual rows
+        static constexpr float kGroupHeader = 26;  // a group's title line
+        static constexpr float kGroupGap = 6;      // after a group's last row
+        static constexpr float kBottomPad = 10;    // below the last group
+        static constexpr float kChip = 28;         // the icon chip's side
+        static constexpr float kTextLeft = 47;     // from the row's edge to its text
     };
 
     // A label as drawn: its text and the box it covers in window coordinates.
@@ -196,6 +214,19 @@ private:
     // One CatState per catalog entry, no items (caller holds m_mutex).
     void reset_categories_locked();
 
+    // app_clean.cpp
+    CleanPlan plan_clean_locked() const;
+    // Starts the deletion worker on the selection; false when another worker
+    // still runs. Main thread, without m_mutex.
+    bool start_clean();
+    void clean_worker();
+    // Drops the deleted paths from every category (caller holds m_mutex).
+    void apply_deletion(const std::vector<std::string>& removed);
+    void publish_clean_result_locked(const deletion::DeleteResult& result, const CleanPlan& plan);
+    // A failed path's item joins the manual list once, with reason as detail.
+    void add_manual_item_locked(const std::string& path, const std::string& reason);
+    void set_status_locked(std::string text, bool error);
+
     // app_views.cpp — callers hold m_mutex.
     CatState* current_category();
     const CatState* current_category() const;
@@ -208,15 +239,16 @@ private:
     void select_none(CatState& cat);
     std::string ltr(const std::string& s) const;
 
-    // app_input.cpp
+    // app_input.cpp — the routing; the screens below hold the behaviour.
     void on_click(double x, double y, bool right);
     void on_key(unsigned keyval, GdkModifierType state);
     void on_motion(double x, double y);
     void on_wheel(double x, double y, double step);
     // The last target containing the point (later targets lie on top).
     HitTarget hit_test(double x, double y) const;
-    void run_action_locked(const HitTarget& target, bool& scan_after);
-    void scroll_content(double delta);
+    // Hands a clicked target to the screen that registered it.
+    void route_click(const HitTarget& target, bool right);
+    // Closes the open overlay, or goes back from the language list to Settings.
     void overlay_back();
 
     // draw/primitives.cpp — rectangles and x positions are left-to-right
@@ -250,6 +282,8 @@ private:
     RectF draw_pill(double x, double y, const std::string& text, Font font, const std::string& hex,
                     double bg_alpha);
     RectF draw_button(double x, double y, const std::string& label, bool prominent, bool enabled);
+    // Registers a target for the screen being drawn (m_drawing), cut to
+    // m_clip_targets when that is set.
     void add_target(RectF r, Act act, int index = 0);
 
     // draw/glyphs.cpp
@@ -259,12 +293,16 @@ private:
     // draw/frame.cpp
     void compute_layout();
     void draw_all(cairo_t* cr);
-    void draw_toolbar();
-    void draw_content();
     void draw_footer();
 
-    // screens/sidebar.cpp
-    // One 46 px row of the sidebar: the overview, the manual list or a category.
+    // screens/toolbar.cpp — the bar along the top and the scan shortcuts.
+    void draw_toolbar();
+    void toolbar_on_click(const HitTarget& target);
+    bool toolbar_on_key(unsigned keyval, GdkModifierType state);
+
+    // screens/sidebar.cpp — the overview entry, the manual list entry and the
+    // grouped categories.
+    // One row of the sidebar: the overview, the manual list or a category.
     struct SidebarRow {
         Glyph glyph = Glyph::Box;
         std::string colour;  // chip colour and badge fill
@@ -281,7 +319,18 @@ private:
         int index = 0;
     };
     void draw_sidebar();
+    // Each returns the y below what it drew.
+    float draw_sidebar_fixed_rows(float x, float y, float width);
+    float draw_sidebar_group(const VisibleGroup& group, float x, float y, float width);
     void draw_sidebar_row(RectF row, const SidebarRow& row_info);
+    void sidebar_on_click(const HitTarget& target);
+    void sidebar_on_wheel(double step);
+
+    // screens/content.cpp — the content region: which screen fills it, its
+    // scroll thumb and the keys that scroll it.
+    void draw_content();
+    void scroll_content(double delta);
+    bool content_on_key(unsigned keyval, GdkModifierType state);
 
     // screens/states.cpp
     void draw_scanning_state(RectF area);
@@ -301,6 +350,10 @@ private:
     bool m_scanning = false;               // a scan worker was started and not yet collected
     bool m_cleaning = false;               // a deletion worker was started and not yet collected
     std::thread m_worker;                  // the single worker (scan or deletion)
+    // Called by the scan worker with each category's id before it is filled,
+    // while it shows as scanning; empty except in tests, which hold the
+    // worker there on a gate. Set before start_scan, never while it runs.
+    std::function<void(const std::string&)> m_before_category;
 
     // --- shared between threads (atomics)
     std::atomic<bool> m_cancel{false};          // stop the scan; read by every scanner walk
@@ -311,10 +364,11 @@ private:
     std::mutex m_mutex;                       // the one application lock
     std::vector<CatState> m_cats;             // one per catalog entry, catalog order
     std::string m_selection;                  // "" overview, SEL_MANUAL, or a category id
-    std::string m_status_message;             // footer status line
-    std::vector<std::string> m_failed_paths;  // what the last deletion could not remove
-    bool m_failed_dialog_pending = false;     // show the failure dialog at the next poll
     std::vector<Item> m_manual;               // items the user must remove by hand
+    std::string m_status_message;             // the footer's status line
+    bool m_status_is_error = false;           // the status line reports a failure
+    std::vector<std::string> m_failed_paths;  // what the last failing deletion left
+    bool m_failed_dialog_pending = false;     // the poll shows the failure dialog
 
     // --- main thread only: view state
     double m_scroll = 0;               // content scroll position
@@ -328,13 +382,14 @@ private:
     // changes once created.
     mutable std::unordered_map<std::string, double> m_text_widths;
     mutable double m_font_heights[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-    double m_mouse_x = -1;             // last pointer position; -1 outside the window
+    double m_mouse_x = -1;  // last pointer position; -1 outside the window
     double m_mouse_y = -1;
     Act m_hover_act = Act::None;  // the target under the pointer
     int m_hover_index = 0;
     int m_highlight_group = -1;         // group highlighted from the overview legend
     Overlay m_overlay = Overlay::None;  // the overlay in force
     RectF m_clip_targets;               // targets are cut to this while non-empty
+    Screen m_drawing = Screen::None;    // the screen drawing now; stamps its targets
 
     // When set, every label of a frame is recorded here; tests read the screen
     // through it instead of guessing at pixels.

@@ -12,17 +12,17 @@
 
 #include <pango/pangocairo.h>
 
-#include "window/app.h"
-#include "desktop/desktop_theme.h"
-#include "base/i18n.h"
-#include "window/icon_data.h"
-#include "base/settings.h"
 #include "base/geometry_store.h"
+#include "base/i18n.h"
+#include "base/settings.h"
+#include "desktop/desktop_theme.h"
+#include "window/app.h"
+#include "window/icon_data.h"
 
 namespace {
 
-constexpr int kMinWidth = 1100;
-constexpr int kMinHeight = 720;
+constexpr int kMinWidth = GeometryStore::MIN_WIDTH;
+constexpr int kMinHeight = GeometryStore::MIN_HEIGHT;
 constexpr guint kPollMilliseconds = 120;
 
 App* self_of(gpointer p) {

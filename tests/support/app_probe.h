@@ -7,12 +7,13 @@
 #include <cairo.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "window/app.h"
 #include "base/i18n.h"
+#include "window/app.h"
 
 struct AppProbe {
     explicit AppProbe(App& a) : app(a) {}
@@ -50,6 +51,11 @@ struct AppProbe {
     // --- Scanning ---
 
     void start_scan() { app.start_scan(); }
+
+    // fn runs on the scan worker before each category is filled (by id).
+    void before_each_category(std::function<void(const std::string&)> fn) {
+        app.m_before_category = std::move(fn);
+    }
 
     // Waits for the worker to finish and lets the poll collect it, as the
     // main loop would.
@@ -107,6 +113,24 @@ struct AppProbe {
     void select_none(CatState& cs) { app.select_none(cs); }
     bool worker_running() const { return app.m_worker_running; }
 
+    // --- Cleaning ---
+
+    bool start_clean() { return app.start_clean(); }
+    // Occupies the worker slot with body, as a scan or deletion would.
+    void run_worker(std::function<void()> body) {
+        app.m_worker_running = true;
+        app.m_worker = std::thread([this, body = std::move(body)] {
+            body();
+            app.m_worker_running = false;
+        });
+    }
+    // Caller holds mutex().
+    App::CleanPlan clean_plan() const { return app.plan_clean_locked(); }
+    std::string& status() { return app.m_status_message; }
+    bool status_is_error() const { return app.m_status_is_error; }
+    std::vector<std::string>& failed_paths() { return app.m_failed_paths; }
+    bool& failed_dialog_pending() { return app.m_failed_dialog_pending; }
+
     // --- Input ---
 
     void click(double x, double y, bool right = false) { app.on_click(x, y, right); }
@@ -114,6 +138,8 @@ struct AppProbe {
         app.on_key(keyval, state);
     }
     void motion(double x, double y) { app.on_motion(x, y); }
+    // Hands a target straight to the click routing, as a click on it would.
+    void route(const App::HitTarget& t, bool right = false) { app.route_click(t, right); }
     void wheel(double x, double y, double step) { app.on_wheel(x, y, step); }
 
     // The first target of an action (and index, when given), or null.

@@ -201,7 +201,8 @@ TEST_F(RenderTest, TheManualEntryAppearsOnlyWithItemsToRemoveByHand) {
     const App::HitTarget* manual = probe.target(App::Act::SelectManual);
     const App::HitTarget* overview = probe.target(App::Act::SelectOverview);
     ASSERT_TRUE(manual && overview);
-    EXPECT_FLOAT_EQ(manual->rect.y, overview->rect.y + 50);
+    using L = App::SidebarLayout;
+    EXPECT_FLOAT_EQ(manual->rect.y, overview->rect.y + L::kRowHeight + L::kFixedRowGap);
     EXPECT_NE(probe.find_text("Remove manually"), nullptr);
     EXPECT_NE(probe.find_text("2"), nullptr);
     probe.click_target(*manual);

@@ -14,9 +14,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "window/app.h"
 #include "base/i18n.h"
 #include "base/strutil.h"
+#include "window/app.h"
 
 namespace {
 
@@ -105,14 +105,16 @@ double App::measure_text(const std::string& text, Font font) const {
     g_object_unref(layout);
     // Sizes, paths and truncation candidates change; a bounded cache stays
     // small without tracking which entries are still in use.
-    if (m_text_widths.size() >= kTextWidthCacheLimit) m_text_widths.clear();
+    if (m_text_widths.size() >= kTextWidthCacheLimit)
+        m_text_widths.clear();
     m_text_widths.emplace(std::move(key), w);
     return w;
 }
 
 double App::font_height(Font font) const {
     double& cached = m_font_heights[static_cast<int>(font)];
-    if (cached > 0) return cached;
+    if (cached > 0)
+        return cached;
     PangoLayout* layout = layout_for("Ag", font);
     int w = 0, h = 0;
     pango_layout_get_pixel_size(layout, &w, &h);
@@ -324,7 +326,7 @@ RectF App::draw_button(double x, double y, const std::string& label, bool promin
     const double tw = measure_text(label, Font::Body);
     const RectF r{static_cast<float>(x), static_cast<float>(y), static_cast<float>(tw + 26), 30};
     if (prominent) {
-        fill_round_rect_gradient(r, 8, "#FF599E", "#FF9C6B", enabled ? 1.0 : 0.4);
+        fill_round_rect_gradient(r, 8, kBrandPink, kBrandOrange, enabled ? 1.0 : 0.4);
         draw_label_center(label, Font::Body, r, "#FFFFFF", enabled ? 1.0 : 0.45);
     } else {
         const double alpha = enabled ? 1.0 : 0.45;
@@ -346,5 +348,5 @@ void App::add_target(RectF r, Act act, int index) {
         r.y = top;
         r.h = bottom - top;
     }
-    m_targets.push_back(HitTarget{mirror(r), act, index});
+    m_targets.push_back(HitTarget{mirror(r), act, index, m_drawing});
 }

@@ -1,14 +1,14 @@
 // states — the two full-area states of the content region: a scan in
 // progress before anything was found, and a scan that found nothing.
-#include "window/app.h"
 #include "base/i18n.h"
+#include "window/app.h"
 
 void App::draw_scanning_state(RectF area) {
     const float ax = area.x + area.w / 2;
     const float ay = area.y + 0.42f * area.h;
-    fill_round_rect_gradient(RectF{ax - 44, ay - 44, 88, 88}, 44, "#FF599E", "#FF9C6B", 0.2);
+    fill_round_rect_gradient(RectF{ax - 44, ay - 44, 88, 88}, 44, kBrandPink, kBrandOrange, 0.2);
     Rgb accent;
-    hex_to_rgb("#FF599E", accent);
+    hex_to_rgb(kBrandPink, accent);
     draw_glyph(Glyph::Gear, RectF{ax - 22, ay - 22, 44, 44}, accent);
     const I18n& i18n = I18n::instance();
     draw_label_center(i18n.tr("Scanning your system …"), Font::Title,
