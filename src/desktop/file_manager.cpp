@@ -13,7 +13,7 @@
 
 #include "base/i18n.h"
 #include "base/paths.h"
-#include "base/settings.h"
+#include "base/small_file.h"
 #include "base/strutil.h"
 
 namespace file_manager {
@@ -25,6 +25,9 @@ constexpr const char* kFmPath = "/org/freedesktop/FileManager1";
 constexpr const char* kBusName = "org.freedesktop.DBus";
 constexpr const char* kBusPath = "/org/freedesktop/DBus";
 constexpr std::string_view kPlaceholder = "%s";
+// A process name is at most 15 bytes and a line end; anything longer in a
+// comm file is not one.
+constexpr std::size_t kCommMaxBytes = 64;
 
 // Reasons, English interface texts (keys of po/brushwick.pot).
 constexpr const char* kUnclosedQuote = "The file manager command has a quote that is not closed.";
@@ -151,7 +154,7 @@ std::string file_manager_process_name() {
     const guint32 pid = file_manager_pid();
     if (pid == 0)
         return {};
-    const auto comm = settings_util::read_small_file("/proc/" + std::to_string(pid) + "/comm");
+    const auto comm = small_file::read("/proc/" + std::to_string(pid) + "/comm", kCommMaxBytes);
     return comm ? detail::name_from_comm(*comm) : std::string();
 }
 
