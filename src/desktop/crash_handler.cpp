@@ -10,7 +10,9 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <ctime>
@@ -394,15 +396,13 @@ std::string format_time(std::int64_t seconds, long utc_offset) {
 
 }  // namespace crash_detail
 
-CrashHandler::Texts CrashHandler::translated_texts() {
-    const I18n& i18n = I18n::instance();
-    return {std::string(kProduct) + " - " + i18n.tr("Can you describe when the error occurred?"),
-            i18n.tr("Send crash report"), i18n.tr("Don't send"),
-            i18n.tr("Please attach this file:") + std::string(" ")};
-}
-
 void CrashHandler::install() {
-    install(translated_texts());
+    // The language the session asks for: main installs this before the
+    // settings, and with them the chosen language, are read.
+    const I18n& i18n = I18n::instance();
+    install({std::string(kProduct) + " - " + i18n.tr("Can you describe when the error occurred?"),
+             i18n.tr("Send crash report"), i18n.tr("Don't send"),
+             i18n.tr("Please attach this file:") + std::string(" ")});
 }
 
 void CrashHandler::install(const Texts& texts) {

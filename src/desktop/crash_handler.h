@@ -39,9 +39,6 @@ public:
 
     // The same with the given texts.
     static void install(const Texts& texts);
-
-    // The texts of the language I18n has in use.
-    static Texts translated_texts();
 };
 
 // --- Pure steps, exposed for the tests ---
