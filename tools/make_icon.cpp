@@ -1,13 +1,19 @@
 // make_icon — draws the application icon with cairo and writes it as PNG bytes
-// in the form of a C++ initialiser list, for src/icon_data.h to include.
+// in the form of a C++ initialiser list, for src/window/icon_data.h to include,
+// and optionally as the PNG files the desktop's icon theme installs.
 //
-//   make_icon OUT.inc [PREVIEW.png]
+//   make_icon OUT.inc [PNG_DIR]
+//
+// With PNG_DIR, it also writes PNG_DIR/brushwick-<N>.png for each size N of
+// kThemeSizes, every one drawn from the vectors at its own size rather than
+// scaled from a bitmap, so small sizes stay sharp.
 //
 // The icon is drawn on a 128 × 128 grid: a rounded tile in the accent gradient
 // of the program's prominent buttons, and on it a white broom sweeping a little
-// dust away, in the rounded line style of the program's glyphs. The same PNG can
-// also be written to PREVIEW.png to look at. The output is written to a
-// temporary name and renamed, so a failed run never leaves half a file behind.
+// dust away, in the rounded line style of the program's glyphs. Every output is
+// written to a temporary name and renamed, so a failed run never leaves half a
+// file behind. data/icons/brushwick.svg is the same drawing for scalable use;
+// a change here belongs there too.
 //
 // Run once per build; single-threaded.
 #include <cairo.h>
@@ -19,7 +25,10 @@
 
 namespace {
 
-constexpr int kSize = 128;
+constexpr int kSize = 128;  // the drawing grid, and the compiled-in icon's size
+
+// The sizes the hicolor icon theme gets as PNG files.
+constexpr int kThemeSizes[] = {16, 22, 24, 32, 48, 64, 128, 256, 512};
 
 struct Colour {
     double r, g, b;
@@ -199,15 +208,12 @@ std::string as_initialiser(const std::vector<unsigned char>& bytes) {
     return out;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: %s OUT.inc [PREVIEW.png]\n", argv[0]);
-        return 2;
-    }
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kSize, kSize);
+// The icon drawn at size × size pixels as PNG bytes; empty when cairo fails
+// (its reason then goes to standard error).
+std::vector<unsigned char> render_png(int size) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
     cairo_t* cr = cairo_create(surface);
+    cairo_scale(cr, static_cast<double>(size) / kSize, static_cast<double>(size) / kSize);
     draw_shadow(cr);
     draw_tile(cr);
     draw_broom(cr);
@@ -221,15 +227,35 @@ int main(int argc, char** argv) {
     if (drawn != CAIRO_STATUS_SUCCESS || encoded != CAIRO_STATUS_SUCCESS || png.empty()) {
         std::fprintf(stderr, "make_icon: drawing failed: %s\n",
                      cairo_status_to_string(drawn != CAIRO_STATUS_SUCCESS ? drawn : encoded));
-        return 1;
+        return {};
     }
+    return png;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: %s OUT.inc [PNG_DIR]\n", argv[0]);
+        return 2;
+    }
+    const std::vector<unsigned char> png = render_png(kSize);
+    if (png.empty())
+        return 1;
     if (!write_file(argv[1], as_initialiser(png))) {
         std::fprintf(stderr, "make_icon: cannot write %s\n", argv[1]);
         return 1;
     }
-    if (argc == 3 && !write_file(argv[2], std::string(png.begin(), png.end()))) {
-        std::fprintf(stderr, "make_icon: cannot write %s\n", argv[2]);
-        return 1;
+    if (argc == 2)
+        return 0;
+    for (const int size : kThemeSizes) {
+        const std::vector<unsigned char> sized = render_png(size);
+        const std::string path =
+            std::string(argv[2]) + "/brushwick-" + std::to_string(size) + ".png";
+        if (sized.empty() || !write_file(path, std::string(sized.begin(), sized.end()))) {
+            std::fprintf(stderr, "make_icon: cannot write %s\n", path.c_str());
+            return 1;
+        }
     }
     return 0;
 }

@@ -445,7 +445,15 @@ std::string generate(const std::vector<std::string>& keys, const std::vector<Lan
         out << "\nconst char* const VALUES_" << langs[l].code << "[] = {\n";
         for (std::size_t k = 0; k < keys.size(); ++k) {
             const auto& v = translations[l].values[k];
-            out << "    " << (v ? literal(*v) : "K" + std::to_string(k)) << ",\n";
+            // Streamed piece by piece: GCC 12 at -O2 warns falsely (-Wrestrict)
+            // about "K" + std::to_string(k).
+            out << "    ";
+            if (v) {
+                out << literal(*v);
+            } else {
+                out << 'K' << k;
+            }
+            out << ",\n";
         }
         out << "};\n";
     }

@@ -107,9 +107,13 @@ std::string bytes_short(std::int64_t value) {
 
 std::string count(std::int64_t value) {
     std::string digits = std::to_string(value);
-    if (digits[0] == '-')
-        return "-" + localize_number(digits.substr(1));
-    return localize_number(digits);
+    if (digits[0] != '-')
+        return localize_number(digits);
+    // Not "-" + localize_number(...): GCC 12 at -O2 warns falsely (-Wrestrict)
+    // about a literal prepended to a temporary string.
+    std::string text = localize_number(digits.substr(1));
+    text.insert(0, 1, '-');
+    return text;
 }
 
 std::string files(std::int64_t value) {

@@ -217,6 +217,7 @@ ChildResult run_process(const std::vector<std::string>& argv,
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return result;
 }
 

@@ -87,6 +87,7 @@ std::string read_file(const std::string& path);
 
 struct ChildResult {
     int exit_code = -1;  // exit status, or -1 when killed by a signal
+    int signal = 0;      // the signal that killed it, or 0
     std::string out;     // standard output
 };
 
