@@ -34,9 +34,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/theme.h"
 #include "engine/catalog.h"
 #include "engine/category_scan.h"
-#include "base/theme.h"
 
 // --- Shared types ---
 
@@ -193,8 +193,8 @@ private:
     void cancel_scan();
     void scan_worker();
     void scan_category(CatState& cat, category_scan::Session& session);
-    // One CatState per catalog entry, no items (caller holds m_mutex).
-    void reset_categories_locked();
+    // One CatState per catalog row, no items (caller holds m_mutex).
+    void reset_categories_locked(const std::vector<CategoryDef>& defs);
 
     // app_views.cpp — callers hold m_mutex.
     CatState* current_category();
@@ -328,7 +328,7 @@ private:
     // changes once created.
     mutable std::unordered_map<std::string, double> m_text_widths;
     mutable double m_font_heights[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-    double m_mouse_x = -1;             // last pointer position; -1 outside the window
+    double m_mouse_x = -1;  // last pointer position; -1 outside the window
     double m_mouse_y = -1;
     Act m_hover_act = Act::None;  // the target under the pointer
     int m_hover_index = 0;

@@ -12,12 +12,12 @@
 
 #include <pango/pangocairo.h>
 
-#include "window/app.h"
-#include "desktop/desktop_theme.h"
-#include "base/i18n.h"
-#include "window/icon_data.h"
-#include "base/settings.h"
 #include "base/geometry_store.h"
+#include "base/i18n.h"
+#include "base/settings.h"
+#include "desktop/desktop_theme.h"
+#include "window/app.h"
+#include "window/icon_data.h"
 
 namespace {
 
@@ -72,10 +72,6 @@ int App::run(int argc, char** argv) {
     build_window();
     apply_theme();
     desktop_theme::watch([this] { apply_theme(); });
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        reset_categories_locked();
-    }
     start_scan();
     g_timeout_add(kPollMilliseconds, on_poll_cb, this);
     gtk_main();

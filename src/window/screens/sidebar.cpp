@@ -3,9 +3,9 @@
 // visible category grouped by kind with its size and selection badge.
 #include <glib.h>
 
-#include "window/app.h"
 #include "base/format.h"
 #include "base/i18n.h"
+#include "window/app.h"
 
 namespace {
 
@@ -139,10 +139,13 @@ void App::draw_sidebar() {
             row.text_width = row.badge > 0 ? rw - 85 : rw - 55;
             if (cs.scanning || !cs.did_scan) {
                 row.status = i18n.tr("scanning …");
+            } else if (cs.partial() && cs.total_size() == 0) {
+                // Not measured is not empty: no "0 B" for a size nobody knows.
+                row.status = "?";
             } else if (cs.items.empty()) {
                 row.status = i18n.tr("empty");
             } else {
-                row.status = ltr(fmt::bytes(cs.total_size()));
+                row.status = ltr((cs.partial() ? "≥ " : "") + fmt::bytes(cs.total_size()));
             }
             row.selected = m_selection == cs.def.id;
             row.selected_alpha = 0.16;
