@@ -8,9 +8,9 @@
 
 #include <cerrno>
 
+#include "engine/deletion_guard.h"
 #include "base/paths.h"
 #include "base/strutil.h"
-#include "engine/deletion_guard.h"
 
 namespace deletion {
 

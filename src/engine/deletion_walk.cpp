@@ -23,8 +23,8 @@
 #include <set>
 #include <unordered_set>
 
-#include "base/strutil.h"
 #include "engine/deletion.h"
+#include "base/strutil.h"
 
 namespace deletion {
 

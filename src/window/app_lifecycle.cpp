@@ -12,12 +12,12 @@
 
 #include <pango/pangocairo.h>
 
-#include "base/geometry_store.h"
-#include "base/i18n.h"
-#include "base/settings.h"
-#include "desktop/desktop_theme.h"
 #include "window/app.h"
+#include "desktop/desktop_theme.h"
+#include "base/i18n.h"
 #include "window/icon_data.h"
+#include "base/settings.h"
+#include "base/geometry_store.h"
 
 namespace {
 
