@@ -2,21 +2,38 @@
 # Times brushwick-scan against du and find on a synthetic home of projects and
 # prints the ratios, the system calls per entry and the peak memory.
 #
-#   bench/scan_vs_du.sh [PROJECTS]     default 200 projects (about 580,000 entries)
+#   bench/scan_vs_du.sh [PROJECTS]        default 200 projects (about 580,000 entries)
+#   bench/scan_vs_du.sh --cold [PROJECTS] the page cache dropped before every run (root)
 #
 # The tree goes to $BENCH_DIR, else /dev/shm when writable (a memory filesystem
 # builds it in seconds, and its caches are always warm), else $TMPDIR or /tmp;
-# it is removed at the end. Every command runs at the same nice value, because
+# with --cold it goes to $BENCH_DIR or /var/tmp, on disk, because a memory
+# filesystem has no cache to drop. It is removed at the end. Every command runs at the same nice value, because
 # brushwick-scan lowers its measuring threads to nice 10 and du and find would
 # otherwise be favoured on a busy machine. Needs hyperfine, strace and GNU time;
 # installs the first two with apt-get when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+cold=0
+if [[ ${1:-} == --cold ]]; then
+    cold=1
+    shift
+    [[ $(id -u) -eq 0 ]] || { echo "--cold needs root to drop the page cache" >&2; exit 1; }
+fi
 projects=${1:-200}
 base=${BENCH_DIR:-}
-if [[ -z $base ]]; then
+if [[ -z $base && $cold -eq 1 ]]; then
+    base=/var/tmp
+elif [[ -z $base ]]; then
     if [[ -d /dev/shm && -w /dev/shm ]]; then base=/dev/shm; else base=${TMPDIR:-/tmp}; fi
+fi
+# Cold runs start each command with nothing of the tree cached, as a scan of a
+# full disk usually does; warm runs warm up once and keep the cache.
+if [[ $cold -eq 1 ]]; then
+    cache=(--prepare "sync; echo 3 > /proc/sys/vm/drop_caches")
+else
+    cache=(--warmup 1)
 fi
 
 missing=()
@@ -51,7 +68,7 @@ unset XDG_CACHE_HOME XDG_DATA_HOME XDG_CONFIG_HOME ANDROID_HOME ANDROID_SDK_ROOT
 echo "entries listed by brushwick-scan: $(wc -l <"$work/entries.txt")"
 
 run() {
-    nice -n 10 hyperfine --warmup 1 --runs "${RUNS:-5}" --export-csv "$work/$1.csv" \
+    nice -n 10 hyperfine "${cache[@]}" --runs "${RUNS:-5}" --export-csv "$work/$1.csv" \
         -n "$2" "$3" -n "$4" "$5" >/dev/null
     awk -F, -v a="$2" -v b="$4" 'NR == 2 { x = $2 } NR == 3 { y = $2 }
         END { printf "%-44s %8.3f s\n%-44s %8.3f s\nratio %.2f\n\n", a, x, b, y, x / y }' \

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/paths.h"
 #include "engine/catalog.h"
 #include "engine/category_scan.h"
-#include "base/paths.h"
 #include "engine/scan_report.h"
 
 namespace {
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     if (!opt.projects.empty())
         catalog::set_projects_root(opt.projects);
 
-    const std::vector<CategoryDef>& defs = catalog::all();
+    const std::vector<CategoryDef> defs = catalog::current(nullptr);
     category_scan::Session session(defs);
     std::vector<CatState> cats;
     cats.reserve(defs.size());

@@ -2,15 +2,17 @@
 // knows how to find, each with its folder, how that folder becomes deletable
 // entries, how risky deleting them is, and how it is presented.
 //
-// The list holds only categories whose folder exists when it is built, and is
-// kept until the projects folder changes (a rescan does not rebuild it).
+// The list holds the categories whose folder exists, or does not answer, when
+// it is built: each folder is checked under a deadline (kCheckSeconds) on the
+// scanner's guard, so a hung mount delays a build by one deadline at most.
 // Nothing here reads a category's contents; listing is the scanner's job.
 //
-// Threads: all() and set_projects_root() on the main thread only, and never
-// while a scanning thread reads the catalog. recursive_skip() and
-// recursive_claimed() may be called from any thread.
+// Threads: current(), projects_root(), set_projects_root() and recursive_skip()
+// on any thread; all() on one thread only (tests and tools; it may block for a
+// deadline, so never the window's thread).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -84,9 +86,17 @@ struct CategoryDef {
 
 namespace catalog {
 
-// The catalog for the current projects folder, in display order. Rebuilt only
-// when the projects folder differs from the one it was built for; a reference
-// obtained earlier refers to the same vector, whose contents are then replaced.
+// Deadline of one folder check while the catalog is built.
+inline constexpr double kCheckSeconds = 5.0;
+
+// The catalog for the current projects folder, in display order, built anew
+// from the folders as they are now (a scan calls it at its start). cancel may
+// be null; once it is set the checks left keep their rows unchecked.
+std::vector<CategoryDef> current(const std::atomic<bool>* cancel);
+
+// current(), kept until the projects folder differs from the one it was built
+// for; a reference obtained earlier refers to the same vector, whose contents
+// are then replaced.
 const std::vector<CategoryDef>& all();
 
 // The folder below which Recursive rows search: the chosen one, or the home.
@@ -99,10 +109,6 @@ void set_projects_root(const std::string& path);
 // Names of the projects folder's direct children that the project search never
 // enters (tool and media folders of a home used as projects folder).
 const std::vector<std::string>& recursive_skip();
-
-// Every folder name any Recursive row looks for, in catalog order. Built once,
-// from the catalog as it is at the first call.
-const std::vector<std::string>& recursive_claimed();
 
 // --- Presentation (English texts are translation keys; colours are #RRGGBB) ---
 

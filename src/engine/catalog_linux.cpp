@@ -3,17 +3,18 @@
 //
 // Sections:
 //   Base folders   — home, XDG base directories, Android SDK
-//   Builder        — collects rows whose folder exists
+//   Builder        — collects rows whose folder exists or does not answer
 //   Rows           — every category, in display order
 //   Public         — all(), projects folder, name lists, presentation tables
 #include "engine/catalog.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
+#include <mutex>
+#include <optional>
 #include <utility>
 
 #include "base/paths.h"
+#include "engine/scanner.h"
 
 namespace catalog {
 
@@ -23,7 +24,11 @@ using G = GroupKind;
 using I = Glyph;
 using S = SafetyLevel;
 
-// Empty means the home folder.
+// The cancel flag of the build running on this thread, or null.
+thread_local const std::atomic<bool>* g_cancel = nullptr;
+
+// Empty means the home folder. Read by scanning threads, set on the main one.
+std::mutex g_root_mutex;
 std::string g_projects_root;
 
 // --- Base folders ---
@@ -63,11 +68,15 @@ const char* env_or_null(const char* name) {
     return (v != nullptr && v[0] != '\0') ? v : nullptr;
 }
 
-bool dir_exists(const std::string& p) {
+// Is p a folder, asked under kCheckSeconds: nullopt when it does not answer.
+std::optional<bool> folder_state(const std::string& p) {
     if (p.empty())
         return false;
-    struct stat st {};
-    return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return scanner::is_dir_guarded(p, kCheckSeconds, g_cancel);
+}
+
+bool dir_exists(const std::string& p) {
+    return folder_state(p).value_or(false);
 }
 
 // The SDK variables are honoured inside sandboxes too: they name a folder the
@@ -91,8 +100,10 @@ std::string android_sdk() {
 struct Builder {
     std::vector<CategoryDef> out;
 
+    // A folder that does not answer keeps its row: the scan reports it as not
+    // answering instead of leaving the space it may hold unmentioned.
     void add(CategoryDef d) {
-        if (!dir_exists(d.path))
+        if (!folder_state(d.path).value_or(true))
             return;
         out.push_back(std::move(d));
     }
@@ -499,11 +510,20 @@ const std::vector<CategoryDef>& all() {
     return cached;
 }
 
+std::vector<CategoryDef> current(const std::atomic<bool>* cancel) {
+    g_cancel = cancel;
+    std::vector<CategoryDef> rows = build();
+    g_cancel = nullptr;
+    return rows;
+}
+
 std::string projects_root() {
+    std::lock_guard<std::mutex> lock(g_root_mutex);
     return g_projects_root.empty() ? home() : g_projects_root;
 }
 
 void set_projects_root(const std::string& path) {
+    std::lock_guard<std::mutex> lock(g_root_mutex);
     g_projects_root = path;
 }
 
@@ -515,25 +535,6 @@ const std::vector<std::string>& recursive_skip() {
         "Music",    "Pictures", "Videos",  "Downloads",
     };
     return skip;
-}
-
-const std::vector<std::string>& recursive_claimed() {
-    static const std::vector<std::string> claimed = [] {
-        std::vector<std::string> names;
-        for (const CategoryDef& d : all()) {
-            if (d.listing != ListingKind::Recursive)
-                continue;
-            for (const std::string& n : d.names) {
-                bool seen = false;
-                for (const std::string& m : names)
-                    seen = seen || m == n;
-                if (!seen)
-                    names.push_back(n);
-            }
-        }
-        return names;
-    }();
-    return claimed;
 }
 
 const char* group_title(GroupKind g) {

@@ -34,6 +34,12 @@ void measure_some(std::vector<Item>& items, std::atomic<std::size_t>& next,
         if (i >= items.size() || (cancel != nullptr && cancel->load()))
             return;
         const scanner::Measure m = scanner::measure_guarded(items[i].path, kMeasureSeconds, cancel);
+        // A partial count is no size: shown as one it would undercount, sort
+        // last and vanish from totals as if the entry were empty.
+        if (m.outcome != scanner::Outcome::Done) {
+            items[i].not_answering = m.outcome == scanner::Outcome::NotAnswering;
+            continue;
+        }
         items[i].size = m.bytes;
         items[i].size_known = true;
         if (items[i].modified < m.newest_mtime)
@@ -103,10 +109,12 @@ bool version_less(const std::string& a, const std::string& b) {
 }
 
 Session::Session(std::vector<CategoryDef> catalog)
-    : m_catalog(std::move(catalog)), m_scope(scanner::project_scope(m_catalog)) {}
+    : m_catalog(std::move(catalog)), m_scope(scanner::project_scope(m_catalog)) {
+    // Mounts made since the last scan are told apart from their parents.
+    scanner::refresh_filesystems();
+}
 
-std::vector<scanner::ScannedInfo> Session::list(const CategoryDef& def,
-                                                const std::atomic<bool>* cancel) {
+scanner::Listed Session::list(const CategoryDef& def, const std::atomic<bool>* cancel) {
     if (def.listing != ListingKind::Recursive)
         return scanner::list_guarded(def, m_scope, kListSeconds, cancel);
     if (m_projects.count(def.id) == 0) {
@@ -123,7 +131,7 @@ std::vector<scanner::ScannedInfo> Session::list(const CategoryDef& def,
         }
         if (!has_def)
             rows.push_back(def);
-        std::vector<std::vector<scanner::ScannedInfo>> found =
+        std::vector<scanner::Listed> found =
             scanner::list_projects_guarded(rows, m_scope, kListSeconds, cancel);
         for (std::size_t i = 0; i < rows.size(); ++i)
             m_projects[rows[i].id] = std::move(found[i]);
@@ -132,7 +140,10 @@ std::vector<scanner::ScannedInfo> Session::list(const CategoryDef& def,
 }
 
 void fill(CatState& cat, Session& session, const std::atomic<bool>* cancel) {
-    const std::vector<scanner::ScannedInfo> infos = session.list(cat.def, cancel);
+    const scanner::Listed listed = session.list(cat.def, cancel);
+    cat.not_answering = listed.outcome == scanner::Outcome::NotAnswering;
+    cat.list_partial = listed.outcome != scanner::Outcome::Done;
+    const std::vector<scanner::ScannedInfo>& infos = listed.entries;
     cat.items.clear();
     cat.items.reserve(infos.size());
     for (const scanner::ScannedInfo& info : infos)
@@ -142,7 +153,7 @@ void fill(CatState& cat, Session& session, const std::atomic<bool>* cancel) {
     else if (cat.def.keep_newest)
         mark_newest(cat.items);
     measure_all(cat.items, cancel);
-    // Unmeasured items (-1) end up last.
+    // Unmeasured and unknown items (-1) end up last.
     std::sort(cat.items.begin(), cat.items.end(),
               [](const Item& x, const Item& y) { return x.size > y.size; });
 }
@@ -209,4 +220,16 @@ std::int64_t CatState::total_size() const {
             total += it.size;
     }
     return total;
+}
+
+bool CatState::partial() const {
+    if (!did_scan)
+        return false;
+    if (not_answering || list_partial)
+        return true;
+    for (const Item& it : items) {
+        if (!it.size_known)
+            return true;
+    }
+    return false;
 }

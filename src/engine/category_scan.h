@@ -9,7 +9,7 @@
 //
 // Threads: fill() and a Session belong to one thread at a time (the scan
 // worker); fill() starts its own measuring threads and joins them before it
-// returns. version_less() and CatState::total_size() are pure.
+// returns. version_less() and the CatState queries are pure.
 #pragma once
 
 #include <atomic>
@@ -29,8 +29,9 @@ struct Item {
     std::string name;                        // the name shown on the row
     std::string detail;                      // the scanner's second line, or why deleting failed
     std::time_t modified = 0;                // raised to the newest time inside once measured
-    std::int64_t size = -1;                  // allocated bytes; -1 until measured
-    bool size_known = false;                 // the entry has been measured
+    std::int64_t size = -1;                  // allocated bytes; -1 until measured, or unknown
+    bool size_known = false;                 // measured to the end: size is exact
+    bool not_answering = false;              // its filesystem did not answer: size unknown
     SafetyLevel safety = SafetyLevel::Safe;  // the category's, Risky for the kept newest version
     bool keep_hint = false;                  // the newest version of a category that keeps one
     bool selected = false;                   // ticked for deletion by the user
@@ -38,13 +39,19 @@ struct Item {
 
 // One category of the catalog and what its scan found.
 struct CatState {
-    CategoryDef def;          // a copy of the catalog row
-    std::vector<Item> items;  // the entries found, largest first
-    bool scanning = false;    // being scanned now
-    bool did_scan = false;    // a scan of it has been published
+    CategoryDef def;             // a copy of the catalog row
+    std::vector<Item> items;     // the entries found, largest first
+    bool scanning = false;       // being scanned now
+    bool did_scan = false;       // a scan of it has been published
+    bool not_answering = false;  // its folder did not answer: the items, if any, are partial
+    bool list_partial = false;   // the listing was cut short: more entries may exist
 
     // Sum of the sizes greater than 0: unmeasured (-1) and empty items add nothing.
     std::int64_t total_size() const;
+
+    // total_size() undercounts: a published scan with an unknown size, or a
+    // listing that did not end. A category still unscanned is not partial.
+    bool partial() const;
 };
 
 namespace category_scan {
@@ -72,18 +79,19 @@ public:
     explicit Session(std::vector<CategoryDef> catalog);
 
     // The entries of def, listed under the listing deadline.
-    std::vector<scanner::ScannedInfo> list(const CategoryDef& def, const std::atomic<bool>* cancel);
+    scanner::Listed list(const CategoryDef& def, const std::atomic<bool>* cancel);
 
 private:
     std::vector<CategoryDef> m_catalog;
     scanner::ProjectScope m_scope;
-    std::map<std::string, std::vector<scanner::ScannedInfo>> m_projects;  // by row id
+    std::map<std::string, scanner::Listed> m_projects;  // by row id
 };
 
 // Fills cat.items from cat.def: list, build items, mark the newest version,
 // measure (up to kMaxMeasureThreads threads at nice kMeasureNice, one entry at
 // a time through a shared counter), sort largest first. Cancellation stops
-// the measuring threads from taking further entries, which keep size -1.
+// the measuring threads from taking further entries, which keep size -1; an
+// entry cut short by the cancel or its deadline keeps size -1 too.
 void fill(CatState& cat, Session& session, const std::atomic<bool>* cancel);
 
 // --- Steps of fill, open to tests ---

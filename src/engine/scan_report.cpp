@@ -103,14 +103,17 @@ std::string json(const std::string& home, const std::string& projects_root,
                ", \"title\": " + json_string(cat.def.title) +
                ", \"path\": " + json_string(cat.def.path) +
                ", \"safety\": " + json_string(safety_key(cat.def.safety)) +
-               ", \"total\": " + std::to_string(cat.total_size()) + ", \"entries\": [";
+               ", \"total\": " + std::to_string(cat.total_size()) +
+               ", \"partial\": " + (cat.partial() ? "true" : "false") +
+               ", \"not_answering\": " + (cat.not_answering ? "true" : "false") +
+               ", \"entries\": [";
         for (std::size_t i = 0; i < cat.items.size(); ++i) {
             const Item& it = cat.items[i];
             out += i == 0 ? "\n" : ",\n";
             out += "    {\"path\": " + json_string(it.path) +
                    ", \"name\": " + json_string(it.name) +
                    ", \"detail\": " + json_string(it.detail) +
-                   ", \"size\": " + std::to_string(it.size) +
+                   ", \"size\": " + (it.size_known ? std::to_string(it.size) : "null") +
                    ", \"safety\": " + json_string(safety_key(it.safety)) +
                    ", \"keep_newest\": " + (it.keep_hint ? "true" : "false") +
                    ", \"modified\": " + std::to_string(static_cast<long long>(it.modified)) + "}";
@@ -146,9 +149,14 @@ std::string table(const std::vector<CatState>& cats, std::time_t now) {
     std::int64_t total = 0;
     std::size_t entries = 0;
     std::size_t empty = 0;
+    std::vector<std::string> silent;  // titles of the categories that did not answer
+    bool partial = false;
     for (const CatState& cat : cats) {
         if (cat.items.empty())
             ++empty;
+        if (cat.not_answering)
+            silent.push_back(su::sanitize_utf8(cat.def.title));
+        partial = partial || cat.partial();
         total += cat.total_size();
         for (const Item& it : cat.items) {
             ++entries;
@@ -179,9 +187,14 @@ std::string table(const std::vector<CatState>& cats, std::time_t now) {
         }
         out += line + "\n";
     }
-    out += "\nTotal: " + size_text(total) + " in " + std::to_string(entries) +
-           (entries == 1 ? " entry" : " entries") + "; " + std::to_string(empty) + " of " +
-           std::to_string(cats.size()) + " categories have no entries.\n";
+    out += "\nTotal: " + std::string(partial ? "at least " : "") + size_text(total) + " in " +
+           std::to_string(entries) + (entries == 1 ? " entry" : " entries") + "; " +
+           std::to_string(empty) + " of " + std::to_string(cats.size()) +
+           " categories have no entries.\n";
+    if (partial)
+        out += "Some sizes are unknown (\"?\"): the total is partial.\n";
+    for (const std::string& title : silent)
+        out += "Not answering: " + title + " (its folder did not answer in time)\n";
     return out;
 }
 

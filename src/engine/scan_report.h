@@ -27,8 +27,9 @@ std::string json_string(const std::string& s);
 
 // The whole scan as one JSON object:
 // {"home", "projects_root", "categories": [{"id", "group", "title", "path",
-//  "safety", "total", "entries": [{"path", "name", "detail", "size", "safety",
-//  "keep_newest", "modified"}]}]}, one category per state, in the given order.
+//  "safety", "total", "partial", "not_answering", "entries": [{"path", "name",
+//  "detail", "size", "safety", "keep_newest", "modified"}]}]}, one category per
+// state, in the given order; "size" is null when it is unknown.
 std::string json(const std::string& home, const std::string& projects_root,
                  const std::vector<CatState>& cats);
 
@@ -41,7 +42,8 @@ std::string age_text(std::time_t modified, std::time_t now);
 
 // A table with one line per entry (group, category, entry, size, safety, age),
 // categories in the given order and their entries in item order, followed by
-// the total and the number of categories without entries.
+// the total (marked partial when a size is unknown), the number of categories
+// without entries and the categories whose folder did not answer.
 std::string table(const std::vector<CatState>& cats, std::time_t now);
 
 }  // namespace scan_report

@@ -9,16 +9,20 @@
 // never return cannot stall a scan.
 //
 // Nothing here deletes, writes, logs or throws on filesystem trouble: an
-// unreadable folder counts or lists nothing, a vanished entry is left out.
+// unreadable folder counts or lists nothing, a vanished entry is left out. A
+// measurement stops at the mount points below the measured path: deleting the
+// path never frees what they hold.
 // Directories are opened without updating their access times where the kernel
 // allows it. Paths passed in and handed out are display paths; the scanner opens
 // the scan paths that paths::to_scan_path gives for them.
 //
-// Threads: every function may run on any thread, many at once. The cancel flag
-// is only read; a guarded call may leave work running after it returns, which
-// keeps reading the flag, so the flag must outlive every guarded call.
+// Threads: every function may run on any thread, many at once; none reads the
+// live catalog. The cancel flag is only read; a guarded call may leave work
+// running after it returns, which keeps reading the flag, so the flag must
+// outlive every guarded call.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -27,6 +31,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,10 +39,19 @@
 
 namespace scanner {
 
+// How a guarded or cancellable call ended.
+enum class Outcome {
+    Done,          // the work ran to its end: the result is the whole answer
+    Cancelled,     // the cancel flag stopped it: the result is partial
+    NotAnswering,  // its filesystem did not answer before the deadline, or had
+                   // already left another call unanswered: the result is empty
+};
+
 // The result of measuring one path.
 struct Measure {
-    std::int64_t bytes = 0;        // allocated bytes of the path and everything counted below it
-    std::time_t newest_mtime = 0;  // latest modification time seen; 0 when nothing was counted
+    std::int64_t bytes = 0;           // allocated bytes of the path and everything counted below it
+    std::time_t newest_mtime = 0;     // latest modification time seen; 0 when nothing was counted
+    Outcome outcome = Outcome::Done;  // anything but Done: bytes undercount, the size is unknown
 };
 
 // One listed entry of a category.
@@ -50,6 +64,12 @@ struct ScannedInfo {
     // Caution for a generic project folder with no project file beside it,
     // Risky for the user's own work in a row's folder.
     SafetyLevel least_safety = SafetyLevel::Safe;
+};
+
+// The result of a guarded listing.
+struct Listed {
+    std::vector<ScannedInfo> entries;  // in directory order; partial unless outcome is Done
+    Outcome outcome = Outcome::Done;   // how the listing ended
 };
 
 // Folder names the project search never enters at any depth. A name some
@@ -81,8 +101,9 @@ ProjectScope project_scope(const std::vector<CategoryDef>& catalog);
 // --- Measurement ---
 
 // Allocated size and newest modification time of path and everything below
-// it. A missing path or a symbolic link measures {0, 0}; a cancelled walk
-// returns what it had counted. cancel may be null.
+// it on its own mount. A missing path or a symbolic link measures {0, 0}; a
+// cancelled walk returns what it had counted, as Outcome::Cancelled. cancel
+// may be null.
 Measure measure(const std::string& path, const std::atomic<bool>* cancel);
 
 // measure(path, cancel).bytes
@@ -90,12 +111,9 @@ std::int64_t size(const std::string& path, const std::atomic<bool>* cancel);
 
 // --- Listing ---
 
-// The entries of one catalog row, in directory order. Recursive rows are
-// searched with project_scope(catalog::all()). cancel may be null; a cancelled
-// listing returns the entries found so far.
-std::vector<ScannedInfo> list(const CategoryDef& def, const std::atomic<bool>* cancel);
-
-// As list, with the project search confined by scope.
+// The entries of one catalog row, in directory order, with the project search
+// confined by scope. cancel may be null; a cancelled listing returns the
+// entries found so far.
 std::vector<ScannedInfo> list(const CategoryDef& def, const ProjectScope& scope,
                               const std::atomic<bool>* cancel);
 
@@ -108,37 +126,62 @@ std::vector<std::vector<ScannedInfo>> list_projects(const std::vector<CategoryDe
 
 // --- Deadline-guarded variants ---
 // Each runs the work on a pool thread with its own copies of the inputs and
-// returns its result, or, when it has not finished after timeout_seconds, the
-// fallback (empty list, {0, 0}, 0) — indistinguishable from a real result.
+// returns its result. When the work has not finished after timeout_seconds,
+// its filesystem (the mount holding the path) is presumed hung while that work
+// stays stuck: this call and every later one there return at once, empty and
+// Outcome::NotAnswering. When the cancel flag is set the call returns within
+// kCancelPoll with Outcome::Cancelled, whatever the work is stuck in.
 
-std::vector<ScannedInfo> list_guarded(const CategoryDef& def, double timeout_seconds,
-                                      const std::atomic<bool>* cancel);
-std::vector<ScannedInfo> list_guarded(const CategoryDef& def, const ProjectScope& scope,
-                                      double timeout_seconds, const std::atomic<bool>* cancel);
-// On timeout: one empty list per row.
-std::vector<std::vector<ScannedInfo>> list_projects_guarded(const std::vector<CategoryDef>& rows,
-                                                            const ProjectScope& scope,
-                                                            double timeout_seconds,
-                                                            const std::atomic<bool>* cancel);
+Listed list_guarded(const CategoryDef& def, const ProjectScope& scope, double timeout_seconds,
+                    const std::atomic<bool>* cancel);
+// One list per row, all with the walk's outcome.
+std::vector<Listed> list_projects_guarded(const std::vector<CategoryDef>& rows,
+                                          const ProjectScope& scope, double timeout_seconds,
+                                          const std::atomic<bool>* cancel);
 Measure measure_guarded(const std::string& path, double timeout_seconds,
                         const std::atomic<bool>* cancel);
-std::int64_t size_guarded(const std::string& path, double timeout_seconds,
-                          const std::atomic<bool>* cancel);
+
+// Whether path is a folder, asked under the deadline: nullopt when its
+// filesystem does not answer. Follows a symbolic link, as a catalog row does.
+// A set cancel flag makes it nullopt as well.
+std::optional<bool> is_dir_guarded(const std::string& path, double timeout_seconds,
+                                   const std::atomic<bool>* cancel);
+
+// Rereads the mount table that tells which filesystem a path is on; a scan
+// calls it at its start so that mounts made since are told apart.
+void refresh_filesystems();
+
+// How often a guarded call that waits looks at the cancel flag. The flag is a
+// plain atomic that nothing signals, and a cancel must give the window back
+// within a frame or two.
+inline constexpr std::chrono::milliseconds kCancelPoll{10};
 
 // --- The deadline guard, open to tests ---
 namespace detail {
 
-// Most threads the guard keeps at once. Threads stuck in a hung filesystem
-// count against it, so a hung network mount cannot make the process create
-// thousands of threads. Once every thread is stuck in work whose caller has
-// left, later calls get their fallback at once: waiting could only end at
-// their deadline with the same fallback.
+// Most threads the guard keeps that are not stuck in work whose caller gave up
+// at its deadline. Stuck threads are bounded apart: once one call on a
+// filesystem is late, no more work is handed to that filesystem while it
+// stays stuck, so each hung mount traps only the calls that were already
+// running there, and never more than kMaxStuckThreads in all.
 inline constexpr int kMaxGuardThreads = 32;
+inline constexpr int kMaxStuckThreads = 32;
 
-// Hands task to a pool thread. A task still queued when *abandoned becomes
-// true is dropped without running. Never blocks on the task. False, with the
-// task dropped, when every thread is stuck in work nobody waits for.
-bool submit_guarded(std::function<void()> task, std::shared_ptr<std::atomic<bool>> abandoned);
+// The caller's side of one guarded call, shared with the pool.
+struct Ticket {
+    std::string filesystem;              // the mount the work reads (see filesystem_of)
+    std::atomic<bool> abandoned{false};  // the caller stopped waiting; a queued task is dropped
+    std::atomic<bool> late{false};       // ...because of its deadline: the filesystem is hung
+};
+
+// The mount point of the mount holding path in the last table read, or ""
+// when there is none. Reads no filesystem but /proc.
+std::string filesystem_of(const std::string& path);
+
+// Hands task to a pool thread. Never blocks on the task. False, with the task
+// dropped, when the ticket's filesystem has a late call still stuck in it, or
+// when kMaxStuckThreads threads are stuck and none is free.
+bool submit_guarded(std::function<void()> task, std::shared_ptr<Ticket> ticket);
 
 // Threads the guard's pool holds now (running, stuck or idle).
 int guard_thread_count();
@@ -147,13 +190,22 @@ int guard_thread_count();
 // and capped at a year so that the deadline cannot overflow.
 std::chrono::milliseconds deadline_after(double seconds);
 
-// Runs work on a pool thread and waits for it until seconds (truncated to whole
-// milliseconds; negative or NaN as 0) have passed on the steady clock. Returns
-// the work's result, or fallback when it is late (at once when every pool
-// thread is stuck in abandoned work); a late result is discarded. work must
-// own everything it touches: the caller may be gone when it runs.
+// A guarded result and how the call ended.
 template <class T>
-T with_deadline(double seconds, T fallback, std::function<T()> work) {
+struct Guarded {
+    T value;          // the work's result, or the fallback
+    Outcome outcome;  // Done with the work's result; otherwise why the fallback
+};
+
+// Runs work on a pool thread and waits for it until seconds (truncated to whole
+// milliseconds; negative or NaN as 0) have passed on the steady clock, or
+// until *cancel is set. Returns the work's result, or fallback when it is late
+// or cancelled (at once when filesystem is presumed hung); a late result is
+// discarded. work must own everything it touches: the caller may be gone when
+// it runs. filesystem names what the work reads (filesystem_of its path).
+template <class T>
+Guarded<T> with_deadline(double seconds, const std::string& filesystem, T fallback,
+                         const std::atomic<bool>* cancel, std::function<T()> work) {
     struct Shared {
         std::mutex m;
         std::condition_variable cv;
@@ -161,7 +213,8 @@ T with_deadline(double seconds, T fallback, std::function<T()> work) {
         T value{};
     };
     auto shared = std::make_shared<Shared>();
-    auto abandoned = std::make_shared<std::atomic<bool>>(false);
+    auto ticket = std::make_shared<Ticket>();
+    ticket->filesystem = filesystem;
     const auto deadline = std::chrono::steady_clock::now() + deadline_after(seconds);
     const bool taken = submit_guarded(
         [shared, fn = std::move(work)] {
@@ -173,14 +226,24 @@ T with_deadline(double seconds, T fallback, std::function<T()> work) {
             }
             shared->cv.notify_one();
         },
-        abandoned);
+        ticket);
     if (!taken)
-        return fallback;
+        return {std::move(fallback), Outcome::NotAnswering};
     std::unique_lock<std::mutex> lock(shared->m);
-    if (shared->cv.wait_until(lock, deadline, [&] { return shared->done; }))
-        return std::move(shared->value);
-    abandoned->store(true);
-    return fallback;
+    for (;;) {
+        const auto slice = std::min(deadline, std::chrono::steady_clock::now() + kCancelPoll);
+        if (shared->cv.wait_until(lock, slice, [&] { return shared->done; }))
+            return {std::move(shared->value), Outcome::Done};
+        if (cancel != nullptr && cancel->load()) {
+            ticket->abandoned.store(true);
+            return {std::move(fallback), Outcome::Cancelled};
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            break;
+    }
+    ticket->late.store(true);
+    ticket->abandoned.store(true);
+    return {std::move(fallback), Outcome::NotAnswering};
 }
 
 }  // namespace detail

@@ -2,6 +2,8 @@
 #include "engine/scanner_fs.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +12,26 @@
 #include <utility>
 
 namespace scanner::fs {
+
+namespace {
+
+// The fields of a stat that the scanner reads, and the mount facts.
+void fill_from(const struct statx& sx, Stat& s) {
+    s.ok = true;
+    s.st.st_mode = sx.stx_mode;
+    s.st.st_dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    s.st.st_ino = sx.stx_ino;
+    s.st.st_nlink = sx.stx_nlink;
+    s.st.st_blocks = static_cast<blkcnt_t>(sx.stx_blocks);
+    s.st.st_mtim.tv_sec = sx.stx_mtime.tv_sec;
+    s.st.st_mtim.tv_nsec = sx.stx_mtime.tv_nsec;
+    if ((sx.stx_mask & STATX_MNT_ID) != 0)
+        s.mnt_id = sx.stx_mnt_id;
+    s.mount_root = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
+                   (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+}
+
+}  // namespace
 
 int open_dir(int dirfd, const char* name, bool follow) {
     int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
@@ -63,7 +85,24 @@ void read_all(int fd, Listing& out) {
 
 Stat stat_at(int dirfd, const char* name) {
     Stat s;
-    s.ok = ::fstatat(dirfd, name, &s.st, AT_SYMLINK_NOFOLLOW) == 0;
+    constexpr unsigned kWanted =
+        STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_MTIME | STATX_BLOCKS;
+    struct statx sx {};
+    // AT_NO_AUTOMOUNT: measuring an automount point must not mount it.
+    if (::statx(dirfd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kWanted | STATX_MNT_ID, &sx) ==
+        0) {
+        if ((sx.stx_mask & kWanted) == kWanted) {
+            fill_from(sx, s);
+            return s;
+        }
+        // A filesystem that cannot give every field through statx: fstatat
+        // always does.
+    } else if (errno != ENOSYS && errno != EINVAL && errno != EPERM) {
+        // ENOSYS, EINVAL and EPERM come from kernels without statx or
+        // sandboxes that filter it; any other error is the entry's own.
+        return s;
+    }
+    s.ok = ::fstatat(dirfd, name, &s.st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0;
     return s;
 }
 

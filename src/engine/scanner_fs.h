@@ -69,11 +69,15 @@ void read_all(int fd, Listing& out);
 template <class Fn>
 bool for_each_record(const char* data, std::size_t size, Fn&& fn);
 
-// The result of an fstatat that never follows a final symbolic link.
+// What the kernel says about one entry, never following a final symbolic link.
 struct Stat {
-    bool ok = false;  // the call succeeded
-    struct stat st {};
+    bool ok = false;           // the call succeeded
+    struct stat st {};         // mode, device, inode, links, blocks and times
+    std::uint64_t mnt_id = 0;  // the mount holding it; 0 when the kernel does not say
+    bool mount_root = false;   // the kernel flags it as the root of a mount
 };
+// statx where the kernel has it (for the mount facts), fstatat otherwise.
+// Never triggers an automount.
 Stat stat_at(int dirfd, const char* name);
 
 // Allocated bytes of a stat result.

@@ -91,10 +91,4 @@ std::vector<ScannedInfo> list(const CategoryDef& def, const ProjectScope& scope,
     return {};
 }
 
-std::vector<ScannedInfo> list(const CategoryDef& def, const std::atomic<bool>* cancel) {
-    if (def.listing == ListingKind::Recursive)
-        return list(def, project_scope(catalog::all()), cancel);
-    return list(def, ProjectScope{}, cancel);
-}
-
 }  // namespace scanner

@@ -1,14 +1,19 @@
 // scanner_walk — measuring: the allocated size and newest modification time
-// of a path and everything below it.
+// of a path and everything below it, on the path's own mount.
 //
 // The walk is iterative and works relative to directory descriptors: each
 // directory is read in large batches and every entry is examined with one
-// fstatat on the directory's descriptor, with no path built per entry. A
+// stat call on the directory's descriptor, with no path built per entry. A
 // directory keeps its descriptor only while sub-folders of it wait to be
 // walked, and at most kOpenBudget descriptors are held at once; a folder whose
-// descriptor was given up is reached again through ".." from its descendant
-// and recognised by its device and inode. So a tree of any depth costs neither
-// stack nor descriptors in proportion to its depth.
+// descriptor was given up is reached again through ".." from its descendant,
+// or, when ".." cannot be climbed (a folder readable but not searchable, or
+// one moved away), by descending again from the measured folder by name. In
+// both cases it is recognised by its device and inode. So a tree of any depth
+// costs neither stack nor descriptors in proportion to its depth.
+//
+// A folder on another mount (another device, a mount root or another mount
+// id) is neither counted nor entered: deleting the entry could never free it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,18 +39,28 @@ constexpr std::size_t kOpenBudget = 16;
 // well below PATH_MAX).
 constexpr std::size_t kClimbChunk = 1000;
 
+// Most bytes of names per openat when descending to a folder again; names are
+// at most 255 bytes, so every chunk holds at least one.
+constexpr std::size_t kDescendChunk = 2048;
+
 // The hard-link memory of one measurement: a file with several links is
 // counted the first time one of its names is met.
 struct LinkSet {
-    std::unordered_set<std::uint64_t> seen;
+    struct Key {
+        dev_t dev;
+        ino_t ino;
+        bool operator==(const Key& o) const { return dev == o.dev && ino == o.ino; }
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const {
+            return std::hash<std::uint64_t>()(static_cast<std::uint64_t>(k.ino) * 31 +
+                                              static_cast<std::uint64_t>(k.dev));
+        }
+    };
+    // The whole (device, inode) pair: no two files can share it.
+    std::unordered_set<Key, KeyHash> seen;
 
-    bool first_time(const struct stat& st) {
-        // The device's high bits fall off; a collision could only skip a file
-        // whose device and inode agree in every remaining bit.
-        const std::uint64_t key =
-            (static_cast<std::uint64_t>(st.st_dev) << 32) ^ static_cast<std::uint64_t>(st.st_ino);
-        return seen.insert(key).second;
-    }
+    bool first_time(const struct stat& st) { return seen.insert(Key{st.st_dev, st.st_ino}).second; }
 };
 
 // A directory that has sub-folders still to be walked.
@@ -56,6 +71,8 @@ struct Frame {
     ino_t ino = 0;          //
     std::string pending;    // sub-folders to walk: records of dev, inode, name, NUL
     std::size_t next = 0;   // offset of the next record in pending
+    std::size_t path_len =
+        0;  // its path below the measured folder: this many bytes of the walk's path
 };
 
 void append_pending(std::string& pending, const struct stat& st, const char* name) {
@@ -95,6 +112,49 @@ int climb(int from, std::size_t levels, dev_t dev, ino_t ino) {
     return fd;
 }
 
+// Opens the folder at rel, a path of names below the folder open at root,
+// one openat per chunk of names, and checks that it is the folder with this
+// device and inode. -1 when it cannot be reached or is another folder.
+int descend(int root, const std::string& rel, dev_t dev, ino_t ino) {
+    int fd = ::fcntl(root, F_DUPFD_CLOEXEC, 0);
+    std::size_t pos = 0;
+    while (fd >= 0 && pos < rel.size()) {
+        std::size_t end = pos;
+        for (;;) {
+            const std::size_t slash = rel.find('/', end + 1);
+            const std::size_t stop = slash == std::string::npos ? rel.size() : slash;
+            if (end > pos && stop - pos > kDescendChunk)
+                break;
+            end = stop;
+            if (end == rel.size())
+                break;
+        }
+        const int down = fs::open_dir(fd, rel.substr(pos, end - pos).c_str(), false);
+        ::close(fd);
+        fd = down;
+        pos = end + 1;
+    }
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || st.st_dev != dev || st.st_ino != ino)) {
+        // Moved or replaced since it was listed: what is there now is not it.
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Where the measured folder lives: a sub-folder elsewhere is a mount point.
+struct Mount {
+    dev_t dev = 0;
+    std::uint64_t id = 0;  // 0 when the kernel does not report mount ids
+};
+
+bool on_other_mount(const fs::Stat& s, const Mount& root) {
+    if (s.st.st_dev != root.dev || s.mount_root)
+        return true;
+    return s.mnt_id != 0 && root.id != 0 && s.mnt_id != root.id;
+}
+
 class SizeWalk {
 public:
     SizeWalk(Measure& m, const std::atomic<bool>* cancel)
@@ -102,16 +162,20 @@ public:
     ~SizeWalk() {
         for (Frame& f : m_stack)
             close_frame(f);
+        if (m_root_fd >= 0)
+            ::close(m_root_fd);
     }
     SizeWalk(const SizeWalk&) = delete;
     SizeWalk& operator=(const SizeWalk&) = delete;
 
-    void run(const std::string& root, const struct stat& root_st);
+    // Walks root; false when cancelled before the end.
+    bool run(const std::string& root, const fs::Stat& root_st);
 
 private:
     bool scan(Frame& f);
-    void walk_pending();
+    bool walk_pending();
     void finished(int fd, std::size_t depth);
+    int reopen(const Frame& f);
     void keep_within_budget();
     void close_frame(Frame& f);
 
@@ -119,6 +183,9 @@ private:
     std::time_t& m_newest;
     const std::atomic<bool>* m_cancel;
     LinkSet m_links;
+    Mount m_mount;       // the measured folder's mount
+    int m_root_fd = -1;  // the measured folder, held for the whole walk
+    std::string m_path;  // names from the measured folder down to the innermost frame
     std::vector<Frame> m_stack;
     std::size_t m_open = 0;        // descriptors held by frames on the stack
     std::size_t m_first_open = 0;  // no frame below this index holds one
@@ -146,6 +213,9 @@ bool SizeWalk::scan(Frame& f) {
         // Gone between the listing and the stat: it no longer occupies space.
         if (!s.ok || S_ISLNK(s.st.st_mode))
             return true;
+        // Another mount: deleting the entry never reaches it.
+        if (S_ISDIR(s.st.st_mode) && on_other_mount(s, m_mount))
+            return true;
         if (s.st.st_mtim.tv_sec > m_newest)
             m_newest = s.st.st_mtim.tv_sec;
         if (S_ISDIR(s.st.st_mode)) {
@@ -165,6 +235,9 @@ void SizeWalk::finished(int fd, std::size_t depth) {
     if (!m_stack.empty() && m_stack.back().fd < 0) {
         Frame& top = m_stack.back();
         top.fd = climb(fd, depth - top.depth, top.dev, top.ino);
+        // ".." of a folder that is not searchable, or moved: by name instead.
+        if (top.fd < 0)
+            top.fd = reopen(top);
         if (top.fd >= 0) {
             ++m_open;
             m_first_open = m_stack.size() - 1;
@@ -176,6 +249,10 @@ void SizeWalk::finished(int fd, std::size_t depth) {
     ::close(fd);
 }
 
+int SizeWalk::reopen(const Frame& f) {
+    return descend(m_root_fd, m_path.substr(0, f.path_len), f.dev, f.ino);
+}
+
 void SizeWalk::keep_within_budget() {
     while (m_open > kOpenBudget && m_first_open + 1 < m_stack.size()) {
         close_frame(m_stack[m_first_open]);
@@ -183,10 +260,10 @@ void SizeWalk::keep_within_budget() {
     }
 }
 
-void SizeWalk::walk_pending() {
+bool SizeWalk::walk_pending() {
     while (!m_stack.empty()) {
         if (fs::cancelled(m_cancel))
-            return;
+            return false;
         Frame& top = m_stack.back();
         // Given up to the budget and not reached again: its remaining
         // sub-folders cannot be opened, so they are left out.
@@ -211,6 +288,11 @@ void SizeWalk::walk_pending() {
         const char* name = rec + sizeof child.dev + sizeof child.ino;
         top.next += sizeof child.dev + sizeof child.ino + std::strlen(name) + 1;
         child.depth = top.depth + 1;
+        m_path.resize(top.path_len);
+        if (top.depth > 0)
+            m_path += '/';
+        m_path += name;
+        child.path_len = m_path.size();
         child.fd = fs::open_dir(top.fd, name, false);
         // An unreadable folder adds only its own blocks, counted above.
         if (child.fd < 0)
@@ -225,7 +307,7 @@ void SizeWalk::walk_pending() {
         }
         if (!scan(child)) {
             ::close(child.fd);
-            return;
+            return false;
         }
         if (child.pending.empty()) {
             finished(child.fd, child.depth);
@@ -235,25 +317,34 @@ void SizeWalk::walk_pending() {
         ++m_open;
         keep_within_budget();
     }
+    return true;
 }
 
-void SizeWalk::run(const std::string& root, const struct stat& root_st) {
+bool SizeWalk::run(const std::string& root, const fs::Stat& root_st) {
     if (fs::cancelled(m_cancel))
-        return;
+        return false;
     Frame f;
     f.fd = fs::open_dir(AT_FDCWD, root.c_str(), false);
     // An unreadable folder counts its own blocks only.
     if (f.fd < 0)
-        return;
-    f.dev = root_st.st_dev;
-    f.ino = root_st.st_ino;
-    if (!scan(f) || f.pending.empty()) {
+        return true;
+    f.dev = root_st.st.st_dev;
+    f.ino = root_st.st.st_ino;
+    m_mount = Mount{root_st.st.st_dev, root_st.mnt_id};
+    if (!scan(f)) {
         ::close(f.fd);
-        return;
+        return false;
     }
+    if (f.pending.empty()) {
+        ::close(f.fd);
+        return true;
+    }
+    // Held apart from the frames: every folder below is reachable from it by
+    // name, whatever the budget has let go.
+    m_root_fd = ::fcntl(f.fd, F_DUPFD_CLOEXEC, 0);
     m_stack.push_back(std::move(f));
     m_open = 1;
-    walk_pending();
+    return walk_pending();
 }
 
 // "dir/" names the link's target when dir is a link; the path itself is meant.
@@ -268,15 +359,18 @@ std::string without_trailing_slashes(std::string p) {
 Measure measure(const std::string& path, const std::atomic<bool>* cancel) {
     Measure m;
     const std::string p = without_trailing_slashes(paths::to_scan_path(path));
-    struct stat st {};
-    // Missing, unreadable or a symbolic link: nothing is counted, nothing followed.
-    if (p.empty() || ::lstat(p.c_str(), &st) != 0 || S_ISLNK(st.st_mode))
+    if (p.empty())
         return m;
-    m.newest_mtime = st.st_mtim.tv_sec;
-    m.bytes = fs::allocated(st);
-    if (S_ISDIR(st.st_mode)) {
+    const fs::Stat s = fs::stat_at(AT_FDCWD, p.c_str());
+    // Missing, unreadable or a symbolic link: nothing is counted, nothing followed.
+    if (!s.ok || S_ISLNK(s.st.st_mode))
+        return m;
+    m.newest_mtime = s.st.st_mtim.tv_sec;
+    m.bytes = fs::allocated(s.st);
+    if (S_ISDIR(s.st.st_mode)) {
         SizeWalk walk(m, cancel);
-        walk.run(p, st);
+        if (!walk.run(p, s))
+            m.outcome = Outcome::Cancelled;
     }
     return m;
 }

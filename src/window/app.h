@@ -211,8 +211,8 @@ private:
     void cancel_scan();
     void scan_worker();
     void scan_category(CatState& cat, category_scan::Session& session);
-    // One CatState per catalog entry, no items (caller holds m_mutex).
-    void reset_categories_locked();
+    // One CatState per catalog row, no items (caller holds m_mutex).
+    void reset_categories_locked(const std::vector<CategoryDef>& defs);
 
     // app_clean.cpp
     CleanPlan plan_clean_locked() const;

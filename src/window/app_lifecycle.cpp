@@ -72,10 +72,6 @@ int App::run(int argc, char** argv) {
     build_window();
     apply_theme();
     desktop_theme::watch([this] { apply_theme(); });
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        reset_categories_locked();
-    }
     start_scan();
     g_timeout_add(kPollMilliseconds, on_poll_cb, this);
     gtk_main();

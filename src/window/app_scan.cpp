@@ -1,12 +1,13 @@
-// app_scan — the scan worker: every catalog category in order, each listed,
-// marked, measured and sorted without the lock, then published under it.
+// app_scan — the scan worker: the catalog checked anew, then every category
+// in order, each listed, marked, measured and sorted without the lock, then
+// published under it.
 #include "window/app.h"
 
 #include "base/thread_priority.h"
 
-void App::reset_categories_locked() {
+void App::reset_categories_locked(const std::vector<CategoryDef>& defs) {
     m_cats.clear();
-    for (const CategoryDef& def : catalog::all()) {
+    for (const CategoryDef& def : defs) {
         CatState cs;
         cs.def = def;
         m_cats.push_back(std::move(cs));
@@ -15,8 +16,11 @@ void App::reset_categories_locked() {
 
 void App::cancel_scan() {
     m_cancel = true;
-    // m_worker may also be a deletion, which ignores m_cancel: joining waits
-    // for it to finish, which is what closing the window wants.
+    // Every filesystem call of a scan waits under the guard, which gives up
+    // within scanner::kCancelPoll of the flag, so the join is short however
+    // stuck the abandoned reads are. m_worker may also be a deletion, which
+    // ignores m_cancel: joining waits for it to finish, which is what closing
+    // the window wants.
     if (m_worker.joinable())
         m_worker.join();
     m_scanning = false;
@@ -26,7 +30,9 @@ void App::start_scan() {
     cancel_scan();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        reset_categories_locked();
+        // The worker fills the list: checking the catalog's folders may wait
+        // for a mount that does not answer, which the window must not.
+        m_cats.clear();
         set_status_locked({}, false);
     }
     m_cancel = false;
@@ -47,12 +53,15 @@ void App::start_scan() {
 
 void App::scan_worker() {
     lower_thread_priority(category_scan::kMeasureNice);
-    std::vector<CategoryDef> defs;
+    // Anew at every scan: a cache folder made since the last one is found.
+    std::vector<CategoryDef> defs = catalog::current(&m_cancel);
+    if (m_cancel)
+        return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        for (const CatState& cs : m_cats)
-            defs.push_back(cs.def);
+        reset_categories_locked(defs);
     }
+    m_dirty = true;
     const std::size_t n = defs.size();
     // One session per scan: the project search walks the projects folder once
     // for all its rows, and a rescan walks it anew.
@@ -77,6 +86,8 @@ void App::scan_worker() {
             if (i >= m_cats.size() || m_cats[i].def.id != work.def.id)
                 return;
             m_cats[i].items = std::move(work.items);
+            m_cats[i].not_answering = work.not_answering;
+            m_cats[i].list_partial = work.list_partial;
             m_cats[i].scanning = false;
             m_cats[i].did_scan = true;
         }

@@ -96,7 +96,8 @@ int App::selected_count() const {
 
 void App::select_all_safe(CatState& cat) {
     for (Item& it : cat.items) {
-        if (it.safety == SafetyLevel::Safe && !it.keep_hint)
+        // An unknown size could be anything the user would not pick blind.
+        if (it.safety == SafetyLevel::Safe && !it.keep_hint && it.size_known)
             it.selected = true;
     }
 }

@@ -1,6 +1,7 @@
 // The catalog: which rows exist for a given home, where their folders are,
 // every row's fields and order, and when the cached list is rebuilt.
 #include "engine/catalog.h"
+#include "engine/scanner.h"
 
 #include <gtest/gtest.h>
 
@@ -449,7 +450,7 @@ TEST(CatalogChildProbe, DISABLED_PrintPaths) {
     for (const CategoryDef& d : catalog::all())
         std::cout << "row " << d.id << " " << d.path << "\n";
     std::cout << "claimed";
-    for (const std::string& n : catalog::recursive_claimed())
+    for (const std::string& n : scanner::project_scope(catalog::all()).claimed)
         std::cout << " " << n;
     std::cout << "\n";
 }

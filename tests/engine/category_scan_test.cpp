@@ -194,6 +194,35 @@ TEST(Fill, CancelledScanLeavesEntriesUnmeasured) {
     EXPECT_EQ(cat.total_size(), 0);
 }
 
+TEST(CatState, ATotalThatLeavesOutAnUnknownSizeIsPartial) {
+    Item known;
+    known.size = 10;
+    known.size_known = true;
+    Item unknown;
+    struct Case {
+        const char* what;
+        bool did_scan, not_answering, list_partial;
+        std::vector<Item> items;
+        bool partial;
+    };
+    const Case cases[] = {
+        {"not scanned yet", false, false, false, {unknown}, false},
+        {"every size known", true, false, false, {known, known}, false},
+        {"no entries", true, false, false, {}, false},
+        {"one size unknown", true, false, false, {known, unknown}, true},
+        {"folder not answering", true, true, false, {}, true},
+        {"listing cut short", true, false, true, {known}, true},
+    };
+    for (const Case& c : cases) {
+        CatState cat;
+        cat.did_scan = c.did_scan;
+        cat.not_answering = c.not_answering;
+        cat.list_partial = c.list_partial;
+        cat.items = c.items;
+        EXPECT_EQ(cat.partial(), c.partial) << c.what;
+    }
+}
+
 TEST(Session, OneProjectWalkServesEveryRowAndARescanWalksAnew) {
     FakeHome home;
     make_tree(home.path(),

@@ -149,11 +149,41 @@ Item item(const std::string& name, std::int64_t size, std::time_t modified = 0) 
     it.name = name;
     it.detail = "/h/x";
     it.size = size;
+    it.size_known = size >= 0;
     it.modified = modified;
     return it;
 }
 
 // --- Writer ---
+
+TEST(JsonText, AnUnknownSizeIsNullAndItsTotalSaysItIsPartial) {
+    CatState silent = state("silent", SafetyLevel::Safe, {});
+    silent.not_answering = true;
+    silent.did_scan = true;
+    CatState cut = state("cut", SafetyLevel::Safe, {item("big", -1), item("small", 4096)});
+    cut.did_scan = true;
+    CatState whole = state("whole", SafetyLevel::Safe, {item("empty", 0)});
+    whole.did_scan = true;
+    const std::string text = scan_report::json("/h", "/h", {cut, silent, whole});
+    const auto doc = Reader(text).document();
+    ASSERT_TRUE(doc.has_value()) << text;
+    const auto& list = (*doc)["categories"].items;
+    ASSERT_EQ(list.size(), 3u);
+    // Neither 0 nor -1: a script adding sizes must not take it for a size.
+    EXPECT_NE(text.find("\"name\": \"big\", \"detail\": \"/h/x\", \"size\": null,"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(list[0]["total"].num, 4096);
+    EXPECT_TRUE(list[0]["partial"].b);
+    EXPECT_FALSE(list[0]["not_answering"].b);
+    EXPECT_TRUE(list[1]["partial"].b);
+    EXPECT_TRUE(list[1]["not_answering"].b);
+    EXPECT_FALSE(list[2]["partial"].b);
+    EXPECT_EQ(list[2]["entries"].items[0]["size"].num, 0);
+    const std::string table = scan_report::table({cut, silent, whole}, 0);
+    EXPECT_NE(table.find("Total: at least 4 KB"), std::string::npos) << table;
+    EXPECT_NE(table.find("Not answering: Title of silent"), std::string::npos) << table;
+}
 
 TEST(JsonText, EscapesControlsAndReplacesBrokenUtf8) {
     const std::string raw("a\"b\\c\nd\te\x01\x1f\x7f|\xff\xc3|\xc3\xa9\0", 19);
@@ -192,8 +222,9 @@ TEST(JsonText, HoldsEveryCategoryInOrderWithEntriesAndTotals) {
     EXPECT_EQ((*doc)["projects_root"].str, "/h/code");
     const auto& list = (*doc)["categories"].items;
     ASSERT_EQ(list.size(), 3u);
-    EXPECT_EQ(list[0].keys, (std::vector<std::string>{"id", "group", "title", "path", "safety",
-                                                      "total", "entries"}));
+    EXPECT_EQ(list[0].keys,
+              (std::vector<std::string>{"id", "group", "title", "path", "safety", "total",
+                                        "partial", "not_answering", "entries"}));
     EXPECT_EQ(list[0]["group"].str, "Java & Gradle");
     EXPECT_EQ(list[0]["safety"].str, "caution");
     EXPECT_EQ(list[0]["total"].num, 3000);

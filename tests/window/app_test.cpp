@@ -204,6 +204,20 @@ TEST_F(AppTest, CancellingPublishesTheCategoryInProgressAndStopsThere) {
     }
 }
 
+TEST_F(AppTest, ARescanFindsACacheFolderMadeSinceTheFirstScan) {
+    ASSERT_TRUE(probe.scan_to_completion());
+    {
+        std::lock_guard<std::mutex> lock(probe.mutex());
+        ASSERT_EQ(cat("pipCache"), nullptr);
+    }
+    make_dirs(home.path(), ".cache/pip");
+    write_file(home / ".cache/pip/f", 4096);
+    ASSERT_TRUE(probe.scan_to_completion());
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    ASSERT_NE(cat("pipCache"), nullptr) << "the catalog of the first scan was kept";
+    EXPECT_TRUE(cat("pipCache")->did_scan);
+}
+
 TEST_F(AppTest, ARescanWhileScanningReplacesTheRunningScan) {
     make_dirs(home.path(), ".cache/pip");
     for (int i = 0; i < 40; ++i) {
@@ -258,6 +272,14 @@ TEST_F(AppTest, TotalsCountOnlyMeasuredSizesAndTheSafeTotalSparesTheKeptVersion)
     EXPECT_EQ(probe.safe_total(), 50);
     EXPECT_EQ(probe.selected_size(), 250);
     EXPECT_EQ(probe.selected_count(), 3);
+}
+
+TEST_F(AppTest, SelectAllSafeNeverPicksAnEntryOfUnknownSize) {
+    set_cats({make_cat("c", GroupKind::Java, {make_item("unknown", -1), make_item("known", 5)})});
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    probe.select_all_safe(probe.cats()[0]);
+    EXPECT_FALSE(probe.cats()[0].items[0].selected) << "an unknown size picked blind";
+    EXPECT_TRUE(probe.cats()[0].items[1].selected);
 }
 
 TEST_F(AppTest, SelectAllSafeLeavesRiskyCautionAndKeptItemsAndKeepsSelections) {
