@@ -117,6 +117,17 @@ void fill_manual(AppProbe& p) {
     }
 }
 
+// A third measured, the next one being measured, the rest still waiting.
+void scan_a_third(AppProbe& p) {
+    const std::size_t current = p.cats().size() / 3;
+    for (std::size_t i = current; i < p.cats().size(); ++i) {
+        p.cats()[i].items.clear();
+        p.cats()[i].did_scan = false;
+        p.cats()[i].scanning = i == current;
+    }
+    p.scanning_flag() = true;
+}
+
 void cancel_half_way(AppProbe& p) {
     for (std::size_t i = p.cats().size() / 2; i < p.cats().size(); ++i) {
         p.cats()[i].items.clear();
@@ -141,11 +152,12 @@ const std::vector<Screen>& screens() {
              fill_manual(p);
              p.selection() = App::SEL_MANUAL;
          }},
-        {"scanning",
+        {"scan-start",
          [](AppProbe& p) {
              p.reset_categories();
              p.scanning_flag() = true;
          }},
+        {"scanning", scan_a_third},
         {"cancelled", cancel_half_way},
         {"empty",
          [](AppProbe& p) {

@@ -37,8 +37,9 @@ TEST(RenderScreens, WritesEveryScreenAtTheScaledSize) {
                                 " --lang de --size 900x560 --scale 2 --out " + out.path() +
                                 " >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    const char* const screens[] = {"overview", "category", "manual", "scanning", "cancelled",
-                                   "empty",    "dialog",   "about",  "settings", "language"};
+    const char* const screens[] = {"overview", "category",  "manual",  "scan-start",
+                                   "scanning", "cancelled", "empty",   "dialog",
+                                   "about",    "settings",  "language"};
     for (const char* name : screens) {
         const std::string path = out / (std::string(name) + "-de-900x560@2x.png");
         ASSERT_TRUE(std::filesystem::exists(path)) << path;
