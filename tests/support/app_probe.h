@@ -7,6 +7,7 @@
 #include <cairo.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,6 +51,11 @@ struct AppProbe {
     // --- Scanning ---
 
     void start_scan() { app.start_scan(); }
+
+    // fn runs on the scan worker before each category is filled (by id).
+    void before_each_category(std::function<void(const std::string&)> fn) {
+        app.m_before_category = std::move(fn);
+    }
 
     // Waits for the worker to finish and lets the poll collect it, as the
     // main loop would.
@@ -128,6 +134,24 @@ struct AppProbe {
     void select_all_safe(CatState& cs) { app.select_all_safe(cs); }
     void select_none(CatState& cs) { app.select_none(cs); }
     bool worker_running() const { return app.m_worker_running; }
+
+    // --- Cleaning ---
+
+    bool start_clean() { return app.start_clean(); }
+    // Occupies the worker slot with body, as a scan or deletion would.
+    void run_worker(std::function<void()> body) {
+        app.m_worker_running = true;
+        app.m_worker = std::thread([this, body = std::move(body)] {
+            body();
+            app.m_worker_running = false;
+        });
+    }
+    // Caller holds mutex().
+    App::CleanPlan clean_plan() const { return app.plan_clean_locked(); }
+    std::string& status() { return app.m_status_message; }
+    bool status_is_error() const { return app.m_status_is_error; }
+    std::vector<std::string>& failed_paths() { return app.m_failed_paths; }
+    bool& failed_dialog_pending() { return app.m_failed_dialog_pending; }
 
     // --- Input ---
 
