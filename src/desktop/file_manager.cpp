@@ -13,7 +13,7 @@
 
 #include "base/i18n.h"
 #include "base/paths.h"
-#include "base/settings.h"
+#include "base/small_file.h"
 #include "base/strutil.h"
 
 namespace file_manager {
@@ -151,7 +151,7 @@ std::string file_manager_process_name() {
     const guint32 pid = file_manager_pid();
     if (pid == 0)
         return {};
-    const auto comm = settings_util::read_small_file("/proc/" + std::to_string(pid) + "/comm");
+    const auto comm = small_file::read("/proc/" + std::to_string(pid) + "/comm", 4096);
     return comm ? detail::name_from_comm(*comm) : std::string();
 }
 
