@@ -5,6 +5,7 @@
 #include <gtk/gtk.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "base/strutil.h"
@@ -27,6 +28,9 @@ constexpr int kPortalTimeoutMs = 500;
 std::function<void()>* g_callback = nullptr;
 GDBusConnection* g_watch_bus = nullptr;
 guint g_subscription = 0;
+// GTK's prefer-dark flag as the desktop set it, taken just before
+// set_window_dark first overwrote it; empty until then.
+std::optional<bool> g_desktop_prefer_dark;
 
 // The session bus, or null when there is none (no address, no daemon, no
 // display to autolaunch one); the reason is of no use to the user.
@@ -65,7 +69,8 @@ bool gtk_settings_prefer_dark() {
     gchar* theme_name = nullptr;
     g_object_get(settings, "gtk-application-prefer-dark-theme", &prefer_dark, "gtk-theme-name",
                  &theme_name, nullptr);
-    const bool dark = detail::gtk_prefers_dark(prefer_dark != FALSE, theme_name);
+    const bool flag = g_desktop_prefer_dark.value_or(prefer_dark != FALSE);
+    const bool dark = detail::gtk_prefers_dark(flag, theme_name);
     g_free(theme_name);
     return dark;
 }
@@ -144,6 +149,18 @@ bool prefers_dark() {
             break;
     }
     return gtk_settings_prefer_dark();
+}
+
+void set_window_dark(bool dark) {
+    GtkSettings* settings = gtk_settings_get_default();
+    if (settings == nullptr)
+        return;
+    if (!g_desktop_prefer_dark) {
+        gboolean prefer_dark = FALSE;
+        g_object_get(settings, "gtk-application-prefer-dark-theme", &prefer_dark, nullptr);
+        g_desktop_prefer_dark = prefer_dark != FALSE;
+    }
+    g_object_set(settings, "gtk-application-prefer-dark-theme", dark ? TRUE : FALSE, nullptr);
 }
 
 void watch(std::function<void()> on_change) {

@@ -7,7 +7,8 @@
 // portal is an ordinary case (a bare X session, a test machine) and simply
 // falls back; nothing here waits longer than the 500 ms D-Bus time-out.
 //
-// Never changes any desktop setting, shows a message, logs or throws.
+// Never changes any desktop setting, shows a message, logs or throws. The one
+// GTK setting it writes, for the window frame, lives in this process only.
 //
 // Threads: the GTK main thread only. The callback given to watch runs in the
 // main context of the thread that called watch.
@@ -23,6 +24,14 @@ namespace desktop_theme {
 // for at most the 500 ms D-Bus time-out when the portal does not answer.
 // Without a bus, a portal answer or GTK (not initialised), the answer is false.
 bool prefers_dark();
+
+// Makes GTK draw this program's window frame dark or light, through GTK's
+// "gtk-application-prefer-dark-theme". That setting is also where the desktop
+// may have asked for dark (the user's GTK settings file), so its value before
+// the first call is remembered and prefers_dark reads that from then on: the
+// live value would be this program's own choice read back as the desktop's.
+// Without GTK settings (GTK not initialised) nothing happens.
+void set_window_dark(bool dark);
 
 // Subscribes to the portal's "SettingChanged" signal; on_change runs on the
 // calling thread's main loop whenever the colour-scheme setting changes (the

@@ -24,6 +24,7 @@
 //   app_input.cpp         routing clicks, keys, the wheel and hover
 //   draw/*.cpp            the drawing toolkit: primitives, glyphs, a frame's regions
 //   screens/*.cpp         each screen: drawing and its own clicks and keys
+//   overlays/*.cpp        each panel over the window: drawing, clicks, keys
 #pragma once
 
 #include <cairo.h>
@@ -103,6 +104,10 @@ public:
         Toolbar,
         Sidebar,
         Content,  // the content region itself: its states and scrolling
+        Dialog,   // the overlays, each with the scrim behind it
+        About,
+        Settings,
+        Language,
     };
 
     // A clickable area registered by the last frame, in window coordinates.
@@ -121,6 +126,22 @@ public:
         Settings = 3,
         Language = 4
     };
+
+    // One button of a dialog.
+    struct DialogButton {
+        int id = 0;                // what the button does: one of the CMD_ values
+        std::string label;         // already translated
+        bool destructive = false;  // drawn in the danger gradient
+        bool cancel = false;       // the button that only dismisses the dialog
+    };
+
+    // Dialog button ids, and the indexes of the Settings and Language choices.
+    static constexpr int CMD_CANCEL = 0;  // closes the dialog, nothing more
+    static constexpr int CMD_THEME_AUTO = 100;
+    static constexpr int CMD_THEME_LIGHT = 101;
+    static constexpr int CMD_THEME_DARK = 102;
+    static constexpr int CMD_LANG_AUTO = 200;
+    static constexpr int CMD_LANG_FIRST = 201;  // language k of I18n::available is 201 + k
 
     // m_selection while the "Remove manually" list is shown.
     static constexpr const char* SEL_MANUAL = "__manual__";
@@ -244,6 +265,9 @@ private:
     void on_key(unsigned keyval, GdkModifierType state);
     void on_motion(double x, double y);
     void on_wheel(double x, double y, double step);
+    // Replaces any open overlay with a dialog; the last button is rightmost.
+    void show_dialog(const std::string& title, const std::string& message,
+                     std::vector<DialogButton> buttons);
     // The last target containing the point (later targets lie on top).
     HitTarget hit_test(double x, double y) const;
     // Hands a clicked target to the screen that registered it.
@@ -332,6 +356,40 @@ private:
     void scroll_content(double delta);
     bool content_on_key(unsigned keyval, GdkModifierType state);
 
+    // overlays/overlay.cpp — the scrim, the dispatch to the open panel, the
+    // parts the panels share, and Escape.
+    void draw_overlay();
+    Screen overlay_screen() const;
+    // The gradient "Close" button centred in a panel, `above` px over its bottom.
+    void draw_close_button(RectF panel, float above);
+    bool overlay_on_key(unsigned keyval, GdkModifierType state);
+
+    // overlays/dialog.cpp
+    void draw_dialog();
+    void dialog_on_click(const HitTarget& target);
+
+    // overlays/about.cpp
+    void draw_about();
+    void about_on_click(const HitTarget& target);
+
+    // overlays/settings.cpp — also the file-manager command field's state.
+    // Opens the panel with the stored command in the field.
+    void open_settings();
+    void draw_settings();
+    // Draws the command field at (x, y) `width` wide: text, caret, scrolling.
+    void draw_fm_field(float x, float y, float width);
+    // The first byte of the command drawn in a field `room` px wide so that the
+    // caret stays in view; always on a character boundary, never past the caret.
+    std::size_t fm_scroll_start(double room) const;
+    void settings_on_click(const HitTarget& target);
+    void fm_begin_edit();
+    // Ends editing: a trimmed, valid command is stored; anything else empties it.
+    void fm_commit();
+
+    // overlays/language.cpp — the grid of every interface language.
+    void draw_language();
+    void language_on_click(const HitTarget& target);
+
     // screens/states.cpp
     void draw_scanning_state(RectF area);
     void draw_empty_state(RectF area);
@@ -388,6 +446,15 @@ private:
     int m_hover_index = 0;
     int m_highlight_group = -1;         // group highlighted from the overview legend
     Overlay m_overlay = Overlay::None;  // the overlay in force
+    std::string m_dialog_title;         // the dialog's content, set by show_dialog
+    std::string m_dialog_message;
+    std::vector<DialogButton> m_dialog_buttons;
+    std::string m_fm_text;       // the file-manager command shown or being edited
+    std::size_t m_fm_caret = 0;  // byte offset of the caret, on a character boundary
+    bool m_fm_editing = false;   // the field has the keyboard
+    // The system's file manager named beside "Test"; empty when none is known.
+    std::string m_fm_detected;
+    GdkPixbuf* m_about_icon = nullptr;  // decoded on first use; owned; null if undecodable
     RectF m_clip_targets;               // targets are cut to this while non-empty
     Screen m_drawing = Screen::None;    // the screen drawing now; stamps its targets
 

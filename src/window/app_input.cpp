@@ -48,6 +48,18 @@ void App::route_click(const HitTarget& target, bool right) {
         case Screen::Sidebar:
             sidebar_on_click(target);
             break;
+        case Screen::Dialog:
+            dialog_on_click(target);
+            break;
+        case Screen::About:
+            about_on_click(target);
+            break;
+        case Screen::Settings:
+            settings_on_click(target);
+            break;
+        case Screen::Language:
+            language_on_click(target);
+            break;
         case Screen::Content:
         case Screen::None:
             break;
@@ -56,11 +68,8 @@ void App::route_click(const HitTarget& target, bool right) {
 }
 
 void App::on_key(unsigned keyval, GdkModifierType state) {
-    if (m_overlay != Overlay::None && keyval == GDK_KEY_Escape) {
-        overlay_back();
-        request_redraw();
+    if (m_overlay != Overlay::None && overlay_on_key(keyval, state))
         return;
-    }
     if (toolbar_on_key(keyval, state))
         return;
     content_on_key(keyval, state);

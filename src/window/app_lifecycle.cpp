@@ -55,6 +55,8 @@ App::~App() {
     cancel_scan();
     if (m_pango != nullptr)
         g_object_unref(m_pango);
+    if (m_about_icon != nullptr)
+        g_object_unref(m_about_icon);
 }
 
 // --- Start-up and window ---
@@ -172,9 +174,7 @@ void App::apply_theme() {
         m_dark = desktop_theme::prefers_dark();
     }
     m_palette = Palette::for_theme(m_dark);
-    if (GtkSettings* settings = gtk_settings_get_default()) {
-        g_object_set(settings, "gtk-application-prefer-dark-theme", m_dark ? TRUE : FALSE, nullptr);
-    }
+    desktop_theme::set_window_dark(m_dark);
     request_redraw();
 }
 

@@ -402,6 +402,29 @@ TEST(DesktopChild, DISABLED_PortalAnswerDecidesAndGtkFillsIn) {
     EXPECT_FALSE(desktop_theme::prefers_dark());
 }
 
+// The window frame follows the program's choice, written into GTK's settings;
+// "Automatic" must keep asking the desktop, not read that choice back.
+TEST(DesktopChild, DISABLED_OwnDarkFrameIsNotReadBackAsTheDesktopsWish) {
+    VirtualDisplay display;
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    set_gtk({false, "Adwaita"});
+    desktop_theme::set_window_dark(true);
+    EXPECT_FALSE(desktop_theme::prefers_dark()) << "the frame's dark flag read as the desktop's";
+    desktop_theme::set_window_dark(false);
+    EXPECT_FALSE(desktop_theme::prefers_dark());
+    // The theme name is still read live: the desktop may switch it at any time.
+    g_object_set(gtk_settings_get_default(), "gtk-theme-name", "Adwaita-dark", nullptr);
+    EXPECT_TRUE(desktop_theme::prefers_dark());
+}
+
+TEST(DesktopChild, DISABLED_DesktopsOwnDarkFlagOutlivesALightFrame) {
+    VirtualDisplay display;
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    set_gtk({true, "Adwaita"});
+    desktop_theme::set_window_dark(false);
+    EXPECT_TRUE(desktop_theme::prefers_dark()) << "the desktop's own dark flag was forgotten";
+}
+
 TEST(DesktopChild, DISABLED_WithoutABusNothingHangsOrCrashes) {
     EXPECT_FALSE(desktop_theme::prefers_dark());
     int calls = 0;
@@ -515,6 +538,19 @@ TEST(DesktopTheme, PortalAnswerDecidesAndGtkFillsIn) {
                                                              {"XDG_CONFIG_HOME", home / "config"},
                                                              {"XDG_CONFIG_DIRS", home / "etc"},
                                                              {"XDG_RUNTIME_DIR", home.path()}});
+}
+
+TEST(DesktopTheme, OwnDarkFrameIsNotReadBackAsTheDesktopsWish) {
+    TempDir home;
+    // No portal answers, so GTK's settings decide; its settings files are kept empty.
+    const std::map<std::string, std::optional<std::string>> env = {
+        {"HOME", home.path()},
+        {"XDG_CONFIG_HOME", home / "config"},
+        {"XDG_CONFIG_DIRS", home / "etc"},
+        {"XDG_RUNTIME_DIR", home.path()},
+        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (home / "no-bus")}};
+    expect_child_passes("OwnDarkFrameIsNotReadBackAsTheDesktopsWish", env);
+    expect_child_passes("DesktopsOwnDarkFlagOutlivesALightFrame", env);
 }
 
 TEST(DesktopTheme, WithoutABusNothingHangsOrCrashes) {

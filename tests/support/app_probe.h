@@ -84,6 +84,12 @@ struct AppProbe {
     std::string& selection() { return app.m_selection; }
     std::vector<Item>& manual() { return app.m_manual; }
     bool scanning() const { return app.m_scanning; }
+    bool& scanning_flag() { return app.m_scanning; }
+    // Back to one unscanned state per catalog entry, as a new scan starts.
+    void reset_categories() {
+        std::lock_guard<std::mutex> lock(app.m_mutex);
+        app.reset_categories_locked();
+    }
     bool& cleaning() { return app.m_cleaning; }
     double& scroll() { return app.m_scroll; }
     double& sidebar_scroll() { return app.m_sidebar_scroll; }
@@ -97,6 +103,22 @@ struct AppProbe {
     int highlight_group() const { return app.m_highlight_group; }
     App::Overlay& overlay() { return app.m_overlay; }
     const Palette& palette() const { return app.m_palette; }
+
+    // --- Overlays ---
+
+    void show_dialog(const std::string& title, const std::string& message,
+                     std::vector<App::DialogButton> buttons) {
+        app.show_dialog(title, message, std::move(buttons));
+    }
+    void open_settings() { app.open_settings(); }
+    std::string& fm_text() { return app.m_fm_text; }
+    std::size_t& fm_caret() { return app.m_fm_caret; }
+    bool& fm_editing() { return app.m_fm_editing; }
+    std::string& fm_detected() { return app.m_fm_detected; }
+    std::size_t fm_scroll_start(double room) {
+        app.ensure_pango();
+        return app.fm_scroll_start(room);
+    }
     void set_dark(bool dark) {
         app.m_dark = dark;
         app.m_palette = Palette::for_theme(dark);

@@ -51,6 +51,8 @@ void App::draw_all(cairo_t* cr) {
     draw_sidebar();
     draw_content();
     draw_footer();
+    if (m_overlay != Overlay::None)
+        draw_overlay();
     m_cr = nullptr;
 }
 

@@ -57,8 +57,13 @@ void App::toolbar_on_click(const HitTarget& target) {
         case Act::CancelScan:
             m_cancel = true;
             break;
+        case Act::About:
+            m_overlay = Overlay::About;
+            break;
+        case Act::AppMenu:
+            open_settings();
+            break;
         default:
-            // About and Settings open overlays, which this build does not draw.
             break;
     }
 }
