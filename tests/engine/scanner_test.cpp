@@ -494,13 +494,13 @@ TEST(ProjectSearch, AProjectsFolderChosenInsideAToolsFolderIsSearched) {
     FakeHome home;
     make_tree(home.path(), {"go/src/app/node_modules/", "go/src/app/package.json"});
     catalog::set_projects_root(home / "go/src");
-    EXPECT_EQ(paths_of(scanner::list(row("nodeModules"), nullptr)),
+    EXPECT_EQ(paths_of(list_now(row("nodeModules"), nullptr)),
               (std::vector<std::string>{home / "go/src/app/node_modules"}));
     catalog::set_projects_root(home / "go");
-    EXPECT_EQ(paths_of(scanner::list(row("nodeModules"), nullptr)),
+    EXPECT_EQ(paths_of(list_now(row("nodeModules"), nullptr)),
               (std::vector<std::string>{home / "go/src/app/node_modules"}));
     catalog::set_projects_root("");
-    EXPECT_TRUE(scanner::list(row("nodeModules"), nullptr).empty());
+    EXPECT_TRUE(list_now(row("nodeModules"), nullptr).empty());
 }
 
 struct VouchCase {
@@ -539,7 +539,7 @@ TEST(ProjectSearch, AGenericNameIsVouchedForOnlyByAProjectFileOfAToolThatWritesT
         std::vector<scanner::ScannedInfo> all;
         for (const CategoryDef& d : catalog::all()) {
             if (d.listing == ListingKind::Recursive) {
-                for (scanner::ScannedInfo& i : scanner::list(d, nullptr))
+                for (scanner::ScannedInfo& i : list_now(d, nullptr))
                     all.push_back(std::move(i));
             }
         }
@@ -562,7 +562,7 @@ TEST(FlatListing, TheUsersOwnFoldersInARowAreRisky) {
     make_tree(home.path(),
               {"rpmbuild/SPECS/", "rpmbuild/SOURCES/", "rpmbuild/BUILD/", "rpmbuild/RPMS/"});
     std::map<std::string, SafetyLevel> level;
-    for (const scanner::ScannedInfo& i : scanner::list(row("rpmbuild"), nullptr))
+    for (const scanner::ScannedInfo& i : list_now(row("rpmbuild"), nullptr))
         level[i.name] = i.least_safety;
     EXPECT_EQ(level, (std::map<std::string, SafetyLevel>{{"BUILD", SafetyLevel::Safe},
                                                          {"RPMS", SafetyLevel::Safe},

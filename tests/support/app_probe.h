@@ -88,7 +88,7 @@ struct AppProbe {
     // Back to one unscanned state per catalog entry, as a new scan starts.
     void reset_categories() {
         std::lock_guard<std::mutex> lock(app.m_mutex);
-        app.reset_categories_locked();
+        app.reset_categories_locked(catalog::all());
     }
     bool& cleaning() { return app.m_cleaning; }
     double& scroll() { return app.m_scroll; }
