@@ -292,8 +292,18 @@ void App::draw_hairline(double y, double x0, double x1) {
     if (!hex_to_rgb(m_palette.divider, colour))
         return;
     cairo_set_source_rgb(m_cr, colour.r, colour.g, colour.b);
-    cairo_set_line_width(m_cr, 1);
-    const double ly = std::floor(y) + 0.5;
+    // One whole device pixel or more, centred on device pixels: at scale 1.5 a
+    // line of one logical pixel would otherwise smear over three rows.
+    double scale = 1, unused = 0;
+    cairo_user_to_device_distance(m_cr, &unused, &scale);
+    scale = std::max(std::abs(scale), 1e-6);
+    const double device_width = std::max(1.0, std::round(scale));
+    double dx = 0, dy = y;
+    cairo_user_to_device(m_cr, &dx, &dy);
+    dy = std::floor(dy) + device_width / 2;
+    cairo_device_to_user(m_cr, &dx, &dy);
+    const double ly = dy;
+    cairo_set_line_width(m_cr, device_width / scale);
     cairo_move_to(m_cr, mirror_x(x0), ly);
     cairo_line_to(m_cr, mirror_x(x1), ly);
     cairo_stroke(m_cr);
@@ -318,7 +328,9 @@ RectF App::draw_pill(double x, double y, const std::string& text, Font font, con
     const RectF r{static_cast<float>(x), static_cast<float>(y), static_cast<float>(tw + 14),
                   static_cast<float>(fh + 5)};
     fill_round_rect(r, (fh + 5) * 0.5, hex, bg_alpha);
-    draw_label_center(text, font, r, hex, 1.0);
+    // Pills sit on cards; the hue stays, the shade reads on the tinted card.
+    draw_label_center(text, font, r,
+                      readable_on(hex, mix_hex(hex, m_palette.bar, bg_alpha), kMinTextContrast));
     return r;
 }
 
@@ -327,7 +339,8 @@ RectF App::draw_button(double x, double y, const std::string& label, bool promin
     const RectF r{static_cast<float>(x), static_cast<float>(y), static_cast<float>(tw + 26), 30};
     if (prominent) {
         fill_round_rect_gradient(r, 8, kBrandPink, kBrandOrange, enabled ? 1.0 : 0.4);
-        draw_label_center(label, Font::Body, r, "#FFFFFF", enabled ? 1.0 : 0.45);
+        draw_label_center(label, Font::Body, r, text_on_fill(kBrandPink, kMinTextContrast),
+                          enabled ? 1.0 : 0.45);
     } else {
         const double alpha = enabled ? 1.0 : 0.45;
         fill_round_rect(r, 8, m_palette.control, alpha);
@@ -337,16 +350,33 @@ RectF App::draw_button(double x, double y, const std::string& label, bool promin
     return r;
 }
 
+void App::draw_scroll_thumb(RectF region, double scroll, double content_height) {
+    constexpr double kMargin = 6;  // from the region's top and bottom to the track
+    constexpr double kMinThumb = 28;
+    const double h = region.h;
+    if (content_height <= h)
+        return;
+    const double track = h - 2 * kMargin;
+    const double thumb = std::max(track * h / content_height, kMinThumb);
+    const double top =
+        region.y + kMargin + scroll / std::max(content_height - h, 1.0) * (track - thumb);
+    fill_round_rect(
+        RectF{region.x + region.w - 8, static_cast<float>(top), 4, static_cast<float>(thumb)}, 2,
+        m_palette.text, 0.22);
+}
+
 void App::add_target(RectF r, Act act, int index) {
     if (!m_clip_targets.empty()) {
-        // A row scrolled out of its region is invisible; it must not catch
-        // clicks meant for the toolbar or footer drawn over that spot.
-        const float top = std::max(r.y, m_clip_targets.y);
-        const float bottom = std::min(r.y + r.h, m_clip_targets.y + m_clip_targets.h);
-        if (bottom <= top)
+        // A row scrolled out of its region, or under a fixed header, is
+        // invisible there; it must not catch clicks meant for what covers it.
+        const RectF& c = m_clip_targets;
+        const float left = std::max(r.x, c.x);
+        const float right = std::min(r.x + r.w, c.x + c.w);
+        const float top = std::max(r.y, c.y);
+        const float bottom = std::min(r.y + r.h, c.y + c.h);
+        if (bottom <= top || right <= left)
             return;
-        r.y = top;
-        r.h = bottom - top;
+        r = RectF{left, top, right - left, bottom - top};
     }
     m_targets.push_back(HitTarget{mirror(r), act, index, m_drawing});
 }
