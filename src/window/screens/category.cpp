@@ -67,9 +67,13 @@ void App::draw_category_header(const CatState& cat, int cat_index, RectF col) {
         return;
     const std::string n = ltr(fmt::count(static_cast<std::int64_t>(cat.items.size())));
     const std::string sum = ltr(fmt::bytes(cat.total_size()));
-    const std::string line = has_unmeasured(cat)
-                                 ? I18n::instance().trf("%s entries · at least %s in total", n, sum)
-                                 : I18n::instance().trf("%s entries · %s in total", n, sum);
+    std::string line = has_unmeasured(cat)
+                           ? I18n::instance().trf("%s entries · at least %s in total", n, sum)
+                           : I18n::instance().trf("%s entries · %s in total", n, sum);
+    // Versions of one tool: the user should know before "Safe ones" why one
+    // of them stays unticked.
+    if (cat.def.keep_newest)
+        line += std::string(" · ") + tr("the newest version is kept");
     draw_label(truncate_to_width(line, Font::Caption, tw), Font::Caption,
                RectF{tx, hy + 45, tw, 16}, m_palette.secondary);
 }

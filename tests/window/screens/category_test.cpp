@@ -116,6 +116,17 @@ TEST_F(CategoryTest, TheKeepPillShortensTheNameByItsWidth) {
     EXPECT_NEAR(widths[0] - widths[1], pill, 12) << "the pill and its gaps, within one character";
 }
 
+TEST_F(CategoryTest, TheHeaderSaysWhenTheNewestVersionIsKept) {
+    for (bool keep : {true, false}) {
+        SCOPED_TRACE(keep);
+        show(many(2));
+        cat(1).def.keep_newest = keep;
+        probe.draw(1100, 720);
+        const std::string line = "2 entries · " + fmt::bytes(3 * kMiB) + " in total";
+        EXPECT_NE(probe.find_text(keep ? line + " · the newest version is kept" : line), nullptr);
+    }
+}
+
 TEST_F(CategoryTest, ACategoryWithNothingListedSaysWhy) {
     const struct {
         const char* name;
