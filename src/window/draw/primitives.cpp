@@ -53,6 +53,36 @@ std::size_t byte_offset_of_char(const std::string& s, long chars) {
     return i;
 }
 
+// Device pixels per user unit of a context: its transformation times the
+// scale of the surface it draws on (the window's scale factor).
+double device_scale(cairo_t* cr) {
+    double dx = 1, dy = 0;
+    cairo_user_to_device_distance(cr, &dx, &dy);
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    return std::max(std::hypot(dx, dy) * sy, 1e-6);
+}
+
+// A point in user space to the surface's pixels and back; cairo's own
+// conversions stop short of the surface's scale and offset.
+void to_pixels(cairo_t* cr, double& x, double& y) {
+    cairo_user_to_device(cr, &x, &y);
+    double sx = 1, sy = 1, ox = 0, oy = 0;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    cairo_surface_get_device_offset(cairo_get_target(cr), &ox, &oy);
+    x = x * sx + ox;
+    y = y * sy + oy;
+}
+
+void from_pixels(cairo_t* cr, double& x, double& y) {
+    double sx = 1, sy = 1, ox = 0, oy = 0;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    cairo_surface_get_device_offset(cairo_get_target(cr), &ox, &oy);
+    x = (x - ox) / sx;
+    y = (y - oy) / sy;
+    cairo_device_to_user(cr, &x, &y);
+}
+
 long char_count(const std::string& s) {
     long n = 0;
     for (unsigned char c : s)
@@ -278,9 +308,24 @@ void App::stroke_round_rect(RectF r, double radius, const std::string& hex, doub
     if (!hex_to_rgb(hex, colour))
         return;
     RectF m = mirror(r);
-    // Thin outlines on pixel centres stay crisp instead of smearing over two.
-    if (width <= 1.5)
-        m = RectF{m.x + 0.5f, m.y + 0.5f, m.w - 1, m.h - 1};
+    // Thin outlines run along whole device pixels, inside the shape, so they
+    // stay crisp instead of smearing over two (or three, at scale 1.5).
+    if (width <= 1.5) {
+        const double scale = device_scale(m_cr);
+        const double line = std::max(1.0, std::round(width * scale));
+        double x0 = m.x, y0 = m.y, x1 = m.x + m.w, y1 = m.y + m.h;
+        to_pixels(m_cr, x0, y0);
+        to_pixels(m_cr, x1, y1);
+        x0 = std::round(x0) + line / 2;
+        y0 = std::round(y0) + line / 2;
+        x1 = std::round(x1) - line / 2;
+        y1 = std::round(y1) - line / 2;
+        from_pixels(m_cr, x0, y0);
+        from_pixels(m_cr, x1, y1);
+        m = RectF{static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1 - x0),
+                  static_cast<float>(y1 - y0)};
+        width = line / scale;
+    }
     cairo_set_source_rgba(m_cr, colour.r, colour.g, colour.b, alpha);
     cairo_set_line_width(m_cr, width);
     round_rect_path(m, radius);
@@ -294,14 +339,12 @@ void App::draw_hairline(double y, double x0, double x1) {
     cairo_set_source_rgb(m_cr, colour.r, colour.g, colour.b);
     // One whole device pixel or more, centred on device pixels: at scale 1.5 a
     // line of one logical pixel would otherwise smear over three rows.
-    double scale = 1, unused = 0;
-    cairo_user_to_device_distance(m_cr, &unused, &scale);
-    scale = std::max(std::abs(scale), 1e-6);
+    const double scale = device_scale(m_cr);
     const double device_width = std::max(1.0, std::round(scale));
     double dx = 0, dy = y;
-    cairo_user_to_device(m_cr, &dx, &dy);
+    to_pixels(m_cr, dx, dy);
     dy = std::floor(dy) + device_width / 2;
-    cairo_device_to_user(m_cr, &dx, &dy);
+    from_pixels(m_cr, dx, dy);
     const double ly = dy;
     cairo_set_line_width(m_cr, device_width / scale);
     cairo_move_to(m_cr, mirror_x(x0), ly);

@@ -180,8 +180,32 @@ TEST_F(ContentTest, HairlinesStayOnWholeDevicePixelsAtEveryScale) {
             static_cast<std::uint32_t>(std::stoul(probe.palette().bar.substr(1), nullptr, 16));
         const int device_y = static_cast<int>(probe.footer().y * scale);
         const int x = static_cast<int>(50 * scale);
-        EXPECT_EQ(pixel(s, x, device_y) & 0xFFFFFF, divider) << "no smear";
-        EXPECT_EQ(pixel(s, x, device_y + static_cast<int>(std::round(scale))) & 0xFFFFFF, bar);
+        const int line = static_cast<int>(std::round(scale));
+        for (int i = 0; i < line; ++i)
+            EXPECT_EQ(pixel(s, x, device_y + i) & 0xFFFFFF, divider) << "row " << i;
+        EXPECT_EQ(pixel(s, x, device_y + line) & 0xFFFFFF, bar) << "no smear below";
+        EXPECT_NE(pixel(s, x, device_y - 1) & 0xFFFFFF, divider) << "nor above";
+        cairo_surface_destroy(s);
+    }
+}
+
+TEST_F(ContentTest, CardOutlinesCoverWholeDevicePixelsAtEveryScale) {
+    set_cats({category("jb", GroupKind::Ides, {item("a", kMiB)})});
+    probe.selection() = "jb";
+    const std::uint32_t divider =
+        static_cast<std::uint32_t>(std::stoul(probe.palette().divider.substr(1), nullptr, 16));
+    for (double scale : {1.0, 1.5, 2.0}) {
+        SCOPED_TRACE(scale);
+        cairo_surface_t* s = probe.draw_scaled(900, 560, scale);
+        const App::HitTarget* card = probe.target(Act::ToggleItem, 0);
+        ASSERT_NE(card, nullptr);
+        // The top edge, halfway along: no corner, no stripe.
+        const int x = static_cast<int>((card->rect.x + card->rect.w / 2) * scale);
+        const int top = static_cast<int>(std::round(card->rect.y * scale));
+        const int line = static_cast<int>(std::round(scale));
+        for (int i = 0; i < line; ++i)
+            EXPECT_EQ(pixel(s, x, top + i) & 0xFFFFFF, divider) << "row " << i;
+        EXPECT_EQ(pixel(s, x, top + line) & 0xFFFFFF, 0xFFFFFFu) << "the card inside";
         cairo_surface_destroy(s);
     }
 }
