@@ -243,6 +243,9 @@ private:
     RectF mirror(RectF r) const;
     double mirror_x(double x) const;
     PangoLayout* layout_for(const std::string& text, Font font) const;
+    // The laid-out text of a label, kept for later frames; owned by the cache.
+    PangoLayout* shaped_layout(const std::string& text, Font font) const;
+    void drop_layouts() const;
     double measure_text(const std::string& text, Font font) const;
     double font_height(Font font) const;
     double draw_label_rgb(const std::string& text, Font font, RectF r, Rgb colour, double alpha);
@@ -395,6 +398,8 @@ private:
     // changes once created.
     mutable std::unordered_map<std::string, double> m_text_widths;
     mutable double m_font_heights[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    // Labels already shaped, keyed like m_text_widths; each holds a reference.
+    mutable std::unordered_map<std::string, PangoLayout*> m_layouts;
     std::string m_pango_language;  // the language m_pango lays text out for
     double m_mouse_x = -1;         // last pointer position; -1 outside the window
     double m_mouse_y = -1;

@@ -53,6 +53,7 @@ App::App() = default;
 
 App::~App() {
     cancel_scan();
+    drop_layouts();
     if (m_pango != nullptr)
         g_object_unref(m_pango);
 }

@@ -39,6 +39,7 @@ void App::sync_pango_language() {
     pango_context_set_language(m_pango, pango_language_from_string(code.c_str()));
     // Fonts chosen for another script measure differently.
     m_text_widths.clear();
+    drop_layouts();
     std::fill(std::begin(m_font_heights), std::end(m_font_heights), 0.0);
 }
 

@@ -40,6 +40,7 @@ constexpr FontStyle kFonts[] = {
 const char* const kEllipsis = "\xE2\x80\xA6";
 
 constexpr std::size_t kTextWidthCacheLimit = 4096;
+constexpr std::size_t kLayoutCacheLimit = 2048;
 
 // Byte offsets of the first `chars` code points of a UTF-8 text (invalid
 // bytes count as one character each, so odd file names still shorten).
@@ -141,6 +142,26 @@ double App::measure_text(const std::string& text, Font font) const {
     return w;
 }
 
+PangoLayout* App::shaped_layout(const std::string& text, Font font) const {
+    std::string key(1, static_cast<char>('0' + static_cast<int>(font)));
+    key += text;
+    if (const auto found = m_layouts.find(key); found != m_layouts.end())
+        return found->second;
+    // Most labels repeat from frame to frame; shaping them is the larger part
+    // of drawing text. Bounded like the widths, for the same reason.
+    if (m_layouts.size() >= kLayoutCacheLimit)
+        drop_layouts();
+    PangoLayout* layout = layout_for(text, font);
+    m_layouts.emplace(std::move(key), layout);
+    return layout;
+}
+
+void App::drop_layouts() const {
+    for (auto& [key, layout] : m_layouts)
+        g_object_unref(layout);
+    m_layouts.clear();
+}
+
 double App::font_height(Font font) const {
     double& cached = m_font_heights[static_cast<int>(font)];
     if (cached > 0)
@@ -157,7 +178,7 @@ double App::draw_label_rgb(const std::string& text, Font font, RectF r, Rgb colo
     if (text.empty() || m_cr == nullptr)
         return 0;
     const double x = m_rtl ? m_width - r.x - r.w : r.x;
-    PangoLayout* layout = layout_for(text, font);
+    PangoLayout* layout = shaped_layout(text, font);
     int tw = 0, th = 0;
     pango_layout_get_pixel_size(layout, &tw, &th);
     const double y = r.y + (r.h - th) * 0.5;
@@ -171,7 +192,6 @@ double App::draw_label_rgb(const std::string& text, Font font, RectF r, Rgb colo
                                   static_cast<float>(tw), static_cast<float>(th)}});
     }
     cairo_new_path(m_cr);
-    g_object_unref(layout);
     return tw;
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "screen_fixture.h"
 
@@ -207,6 +208,33 @@ TEST_F(ContentTest, CardOutlinesCoverWholeDevicePixelsAtEveryScale) {
             EXPECT_EQ(pixel(s, x, top + i) & 0xFFFFFF, divider) << "row " << i;
         EXPECT_EQ(pixel(s, x, top + line) & 0xFFFFFF, 0xFFFFFFu) << "the card inside";
         cairo_surface_destroy(s);
+    }
+}
+
+TEST_F(ContentTest, FramesFromKeptLayoutsMatchFreshOnesPixelForPixel) {
+    std::vector<CatState> cats = many_categories(11);
+    cats[0].items.push_back(item(std::string(90, 'x') + "-long-name", -1));
+    set_cats(std::move(cats));
+    for (const char* selection : {"", "c0"}) {
+        SCOPED_TRACE(selection);
+        probe.selection() = selection;
+        App fresh_app;
+        AppProbe fresh{fresh_app};
+        {
+            std::lock_guard<std::mutex> lock(fresh.mutex());
+            fresh.cats() = probe.cats();
+        }
+        fresh.selection() = selection;
+        probe.draw(1100, 720);  // fills the caches
+        cairo_surface_t* kept = probe.draw(1100, 720, true);
+        cairo_surface_t* first = fresh.draw(1100, 720, true);
+        const int stride = cairo_image_surface_get_stride(kept);
+        EXPECT_EQ(
+            std::memcmp(cairo_image_surface_get_data(kept), cairo_image_surface_get_data(first),
+                        static_cast<std::size_t>(stride * 720)),
+            0);
+        cairo_surface_destroy(kept);
+        cairo_surface_destroy(first);
     }
 }
 
