@@ -12,7 +12,9 @@
 // "file:line: reason" on standard error, exit status 1 and no output written:
 // keys out of byte order or repeated, a translation of a text that is not a key,
 // a translation whose "%s" placeholders differ from its key's in number or that
-// uses any other conversion, text that is not UTF-8, and malformed .po syntax.
+// uses any other conversion, text that is not strict UTF-8 or holds a control
+// byte other than tab and newline (a NUL would cut the text short), and
+// malformed .po syntax.
 //
 // Runs at build time only; the program itself never reads these files.
 #include <sys/stat.h>
@@ -279,6 +281,16 @@ struct Translation {
 void check_text(const std::string& file, int line, const std::string& text) {
     if (!su::is_valid_utf8(text))
         fail(file, line, "text is not valid UTF-8");
+    // The tables are C strings, so a NUL would cut the text short; other
+    // control bytes draw as boxes or move the cursor. Tab and newline are the
+    // only ones a label may hold.
+    for (unsigned char c : text) {
+        if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof code, "0x%02X", c);
+            fail(file, line, std::string("control byte ") + code + " in the text");
+        }
+    }
 }
 
 std::vector<std::string> read_keys(const std::string& path) {

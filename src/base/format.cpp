@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 #include "base/i18n.h"
 
@@ -10,8 +11,21 @@ namespace fmt {
 
 namespace {
 
-constexpr const char* UNITS[] = {"B", "KB", "MB", "GB", "TB", "PB"};
 constexpr int kLastUnit = 5;
+
+// Where each unit of an age starts (seconds) and how long it is. Each unit
+// starts at three quarters of itself or a little below the next: 45 min,
+// 22 h, 6 d, 4 w, 11 mo.
+struct AgeStep {
+    std::int64_t from;  // seconds from which this unit is used
+    double length;      // seconds per unit
+    AgeUnit unit;
+};
+constexpr AgeStep kAgeSteps[] = {
+    {45, 60, AgeUnit::Minutes},          {2700, 3600, AgeUnit::Hours},
+    {79200, 86400, AgeUnit::Days},       {518400, 604800, AgeUnit::Weeks},
+    {2419200, 2629800, AgeUnit::Months}, {28927800, 31557600, AgeUnit::Years},
+};
 
 // value with exactly `decimals` decimals and a "." — the same digits printf's
 // "%.*f" gives under the "C" locale, whatever locale the process has.
@@ -24,28 +38,43 @@ std::string fixed(double value, int decimals) {
 }
 
 std::string bytes_with(std::int64_t value, int max_decimals) {
-    double v = value > 0 ? static_cast<double>(value) : 0.0;
-    int unit = 0;
-    int decimals = 0;
-    if (v >= 1024) {
-        decimals = max_decimals;
-        while (v >= 1024 && unit < kLastUnit) {
-            v /= 1024;
-            ++unit;
-        }
-        // A kilobyte count is shown whole: "1,023 KB", never "1,023.40 KB".
-        if (unit == 1)
-            decimals = 0;
-    }
-    return localize_number(fixed(v, decimals)) + " " + UNITS[unit];
-}
-
-// d / unit rounded to the nearest whole number, halves away from zero.
-std::string rounded_count(std::int64_t d, double unit) {
-    return count(static_cast<std::int64_t>(std::llround(static_cast<double>(d) / unit)));
+    const ScaledSize s = scale_size(value, max_decimals);
+    return localize_number(fixed(s.value, s.decimals)) + " " + kSizeUnits[s.unit];
 }
 
 }  // namespace
+
+// --- Scales ---
+
+ScaledSize scale_size(std::int64_t bytes, int max_decimals) {
+    ScaledSize s;
+    s.value = bytes > 0 ? static_cast<double>(bytes) : 0.0;
+    while (s.value >= 1024 && s.unit < kLastUnit) {
+        s.value /= 1024;
+        ++s.unit;
+    }
+    // A kilobyte count is shown whole: "1,023 KB", never "1,023.40 KB".
+    s.decimals = s.unit <= 1 ? 0 : max_decimals;
+    return s;
+}
+
+Age age_between(std::time_t t, std::time_t now) {
+    std::int64_t d = 0;
+    // now - t overflows for a moment near the most negative time_t: such a
+    // moment is as old as anything can be.
+    if (__builtin_sub_overflow(static_cast<std::int64_t>(now), static_cast<std::int64_t>(t), &d))
+        d = t < 0 ? INT64_MAX : INT64_MIN;
+    Age age;
+    for (const AgeStep& step : kAgeSteps) {
+        if (d < step.from)
+            break;
+        age.unit = step.unit;
+        age.count = static_cast<std::int64_t>(std::llround(static_cast<double>(d) / step.length));
+    }
+    return age;
+}
+
+// --- Interface texts ---
 
 std::string localize_number(const std::string& plain) {
     const std::size_t sep = plain.find_first_of(".,");
@@ -102,23 +131,25 @@ std::string relative(std::time_t t) {
 std::string relative(std::time_t t, std::time_t now) {
     if (t == 0)
         return {};
-    const std::int64_t d = static_cast<std::int64_t>(now) - static_cast<std::int64_t>(t);
+    const Age age = age_between(t, now);
     const I18n& i18n = I18n::instance();
-    // Each unit starts at three quarters of itself or a little below the next:
-    // 45 min, 22 h, 6 d, 4 w, 11 mo.
-    if (d <= 44)
-        return i18n.tr("just now");
-    if (d < 2700)
-        return i18n.trf("%s min ago", rounded_count(d, 60));
-    if (d < 79200)
-        return i18n.trf("%s h ago", rounded_count(d, 3600));
-    if (d < 518400)
-        return i18n.trf("%s d ago", rounded_count(d, 86400));
-    if (d < 2419200)
-        return i18n.trf("%s w ago", rounded_count(d, 604800));
-    if (d < 28927800)
-        return i18n.trf("%s mo ago", rounded_count(d, 2629800));  // 30.4375 days
-    return i18n.trf("%s y ago", rounded_count(d, 31557600));      // 365.25 days
+    switch (age.unit) {
+        case AgeUnit::Now:
+            return i18n.tr("just now");
+        case AgeUnit::Minutes:
+            return i18n.trf("%s min ago", count(age.count));
+        case AgeUnit::Hours:
+            return i18n.trf("%s h ago", count(age.count));
+        case AgeUnit::Days:
+            return i18n.trf("%s d ago", count(age.count));
+        case AgeUnit::Weeks:
+            return i18n.trf("%s w ago", count(age.count));
+        case AgeUnit::Months:
+            return i18n.trf("%s mo ago", count(age.count));
+        case AgeUnit::Years:
+            return i18n.trf("%s y ago", count(age.count));
+    }
+    return {};
 }
 
 std::string date(std::time_t t) {

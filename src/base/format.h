@@ -19,6 +19,36 @@
 
 namespace fmt {
 
+// --- Scales shared with the plain-text report ---
+
+// Size units, each 1024 times the one before; never translated.
+inline constexpr const char* kSizeUnits[] = {"B", "KB", "MB", "GB", "TB", "PB"};
+
+// A size in the largest unit it reaches (at most PB), with the decimals it is
+// shown with: none for bytes and kilobytes, max_decimals above.
+struct ScaledSize {
+    double value = 0;  // the size in that unit
+    int unit = 0;      // index into kSizeUnits
+    int decimals = 0;  // digits after the decimal separator
+};
+ScaledSize scale_size(std::int64_t bytes, int max_decimals);
+
+// The unit an age is given in, from "just now" to years.
+enum class AgeUnit { Now, Minutes, Hours, Days, Weeks, Months, Years };
+
+// How long before now a moment lies, rounded to its unit: below 45 s "now",
+// then minutes below 45 min, hours below 22 h, days below 6 d, weeks below
+// 4 w, months (30.4375 days) below 11 mo, years (365.25 days) beyond. A moment
+// in the future is "now". Computed without overflow for every time_t, the
+// most negative one included (a filesystem may hold it).
+struct Age {
+    AgeUnit unit = AgeUnit::Now;  // the unit
+    std::int64_t count = 0;       // whole units, halves rounded away from zero; 0 for Now
+};
+Age age_between(std::time_t t, std::time_t now);
+
+// --- Interface texts ---
+
 // A size with up to 2 decimals: "1,023 B", "1 KB", "1.50 MB", "3,072.00 PB".
 // Kilobytes are always whole; bytes never have decimals.
 std::string bytes(std::int64_t value);

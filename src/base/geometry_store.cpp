@@ -6,6 +6,7 @@
 
 #include "base/paths.h"
 #include "base/settings.h"
+#include "base/small_file.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ bool GeometryStore::save(int x, int y, int width, int height, bool maximized) co
 }
 
 WindowGeometry GeometryStore::load() const {
-    const auto content = settings_util::read_small_file(path());
+    const auto content = small_file::read(path(), settings_util::kMaxFileSize);
     if (!content)
         return WindowGeometry{};
     return geometry_store_detail::from_text(*content);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,8 +18,7 @@ namespace paths {
 namespace {
 
 // Folders a Snap with the removable-media interface reaches under their own name.
-constexpr const char* kMedia[] = {"/media/", "/mnt/", "/run/media/"};
-constexpr const char* kMediaRoots[] = {"/media", "/mnt", "/run/media"};
+constexpr const char* kMedia[] = {"/media", "/mnt", "/run/media"};
 
 bool env_non_empty(const char* name) {
     const char* v = std::getenv(name);
@@ -144,14 +144,10 @@ std::string config_dir() {
 namespace detail {
 
 bool reachable_directly(const std::string& path, const std::string& home) {
-    if (!home.empty() && (path == home || su::starts_with(path, home + "/")))
+    if (!home.empty() && su::is_at_or_under(path, home))
         return true;
-    for (const char* prefix : kMedia) {
-        if (su::starts_with(path, prefix))
-            return true;
-    }
-    for (const char* root : kMediaRoots) {
-        if (path == root)
+    for (const char* media : kMedia) {
+        if (su::is_at_or_under(path, media))
             return true;
     }
     return false;
@@ -163,7 +159,7 @@ std::string to_scan_path(const std::string& display_path, const SandboxFacts& fa
         return display_path;
     }
     const std::string prefix = kHostfsPrefix;
-    if (display_path == prefix || su::starts_with(display_path, prefix + "/")) {
+    if (su::is_at_or_under(display_path, prefix)) {
         return display_path;
     }
     return prefix + display_path;
@@ -179,6 +175,17 @@ bool is_writable_location(const std::string& display_path, const SandboxFacts& f
 
 std::string to_scan_path(const std::string& display_path) {
     return detail::to_scan_path(display_path, own_facts());
+}
+
+std::string fd_path(int fd) {
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    // The kernel answers ENAMETOOLONG for a path longer than a page, so a
+    // buffer of PATH_MAX holds every answer; a full one may be cut short.
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buf || buf[0] != '/')
+        return {};
+    return std::string(buf, static_cast<std::size_t>(n));
 }
 
 std::string to_display_path(const std::string& scan_path) {

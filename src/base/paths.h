@@ -48,6 +48,12 @@ std::string to_display_path(const std::string& scan_path);
 // (outside the home and the media folders). Always true natively and in Flatpak.
 bool is_writable_location(const std::string& display_path);
 
+// The path the kernel gives for an open descriptor (its /proc/self/fd link),
+// as a scan path; empty when /proc is missing, the path is longer than the
+// kernel reports, or the target is no path at all (a pipe, a socket). A
+// removed folder reads as its old path with " (deleted)" appended.
+std::string fd_path(int fd);
+
 // The program's configuration folder: "Brushwick" inside XDG_CONFIG_HOME (when
 // set and absolute) or else inside HOME + "/.config"; "." when neither is known
 // (then nothing is created). The base folder and the folder itself are created

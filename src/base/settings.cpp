@@ -10,6 +10,7 @@
 
 #include "base/i18n.h"
 #include "base/paths.h"
+#include "base/small_file.h"
 #include "base/strutil.h"
 
 namespace {
@@ -254,34 +255,6 @@ std::optional<std::string_view> raw_string_value(std::string_view content, std::
     return content.substr(open + 1, end - open - 1);
 }
 
-std::optional<std::string> read_small_file(const std::string& path) {
-    // O_NONBLOCK: a FIFO put in the file's place must not hang the start-up.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st {};
-    std::optional<std::string> text;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-        static_cast<std::size_t>(st.st_size) <= kMaxFileSize) {
-        text.emplace();
-        char buf[16384];
-        for (;;) {
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0 || text->size() + static_cast<std::size_t>(n) > kMaxFileSize) {
-                text.reset();  // unreadable, or it grew past the limit while read
-                break;
-            }
-            if (n == 0)
-                break;
-            text->append(buf, static_cast<std::size_t>(n));
-        }
-    }
-    ::close(fd);
-    return text;
-}
-
 bool write_file_atomically(const std::string& path, const std::string& text) {
     const std::string tmp = path + ".tmp";
     // A leftover of an interrupted save goes first; O_EXCL then makes sure the
@@ -343,7 +316,7 @@ std::string SettingsStore::path() const {
 }
 
 void SettingsStore::load() {
-    if (const auto content = settings_util::read_small_file(path()))
+    if (const auto content = small_file::read(path(), settings_util::kMaxFileSize))
         settings_util::apply_text(*content, m_settings);
 }
 

@@ -100,11 +100,6 @@ std::optional<std::size_t> value_position(std::string_view content, std::string_
 // value_position fails or the value (after whitespace) is not a closed string.
 std::optional<std::string_view> raw_string_value(std::string_view content, std::string_view key);
 
-// The whole file, when it is a regular file (symbolic links followed) of at
-// most kMaxFileSize bytes that could be read; nullopt otherwise. Never blocks
-// on a FIFO.
-std::optional<std::string> read_small_file(const std::string& path);
-
 // Writes text to path + ".tmp" (created afresh, mode 0600, links not followed),
 // flushes it to disk and renames it over path. False on any failure, after
 // which path is untouched and no ".tmp" is left behind.

@@ -1,6 +1,8 @@
 // strutil — byte-string and path helpers. See strutil.h.
 #include "base/strutil.h"
 
+#include <utility>
+
 namespace su {
 
 namespace {
@@ -9,27 +11,53 @@ bool is_continuation(unsigned char c) {
     return (c & 0xC0) == 0x80;
 }
 
-// Length of the sequence a lead byte announces, or 0 for a byte that cannot
-// start one (a stray continuation byte or 0xF8–0xFF).
+// Length of the sequence a lead byte announces, or 0 for a byte that never
+// starts a well-formed one: a continuation byte, C0 and C1 (only overlong
+// forms of ASCII), F5–FF (past U+10FFFF).
 std::size_t sequence_length(unsigned char lead) {
     if (lead < 0x80)
         return 1;
-    if ((lead & 0xE0) == 0xC0)
+    if (lead >= 0xC2 && lead <= 0xDF)
         return 2;
-    if ((lead & 0xF0) == 0xE0)
+    if (lead >= 0xE0 && lead <= 0xEF)
         return 3;
-    if ((lead & 0xF8) == 0xF0)
+    if (lead >= 0xF0 && lead <= 0xF4)
         return 4;
     return 0;
+}
+
+// The range the byte after a lead byte must fall in (RFC 3629, table 3-7):
+// narrower than 80–BF where the wide range would allow an overlong form (E0,
+// F0), a surrogate (ED) or a code point past U+10FFFF (F4).
+std::pair<unsigned char, unsigned char> second_byte_range(unsigned char lead) {
+    switch (lead) {
+        case 0xE0:
+            return {0xA0, 0xBF};
+        case 0xED:
+            return {0x80, 0x9F};
+        case 0xF0:
+            return {0x90, 0xBF};
+        case 0xF4:
+            return {0x80, 0x8F};
+        default:
+            return {0x80, 0xBF};
+    }
 }
 
 // Length of the well-formed sequence starting at i, or 0 when the bytes there
 // do not form one.
 std::size_t valid_sequence_at(const std::string& s, std::size_t i) {
-    const std::size_t n = sequence_length(static_cast<unsigned char>(s[i]));
+    const auto lead = static_cast<unsigned char>(s[i]);
+    const std::size_t n = sequence_length(lead);
     if (n == 0 || n > s.size() - i)
         return 0;
-    for (std::size_t k = 1; k < n; ++k) {
+    if (n == 1)
+        return 1;
+    const auto [low, high] = second_byte_range(lead);
+    const auto second = static_cast<unsigned char>(s[i + 1]);
+    if (second < low || second > high)
+        return 0;
+    for (std::size_t k = 2; k < n; ++k) {
         if (!is_continuation(static_cast<unsigned char>(s[i + k])))
             return 0;
     }
@@ -84,6 +112,17 @@ std::string parent_of(const std::string& path) {
     if (slash == 0)
         return "/";
     return path.substr(0, slash);
+}
+
+bool is_at_or_under(const std::string& path, const std::string& folder) {
+    const std::size_t end = end_without_trailing_slashes(folder);
+    if (end == 0)
+        return false;
+    if (folder[0] == '/' && end == 1)
+        return !path.empty() && path[0] == '/';
+    if (path.size() < end || path.compare(0, end, folder, 0, end) != 0)
+        return false;
+    return path.size() == end || path[end] == '/';
 }
 
 std::string join_path(const std::string& dir, const std::string& name) {

@@ -31,6 +31,12 @@ std::string basename_of(const std::string& path);
 // ("a//b" -> "a/").
 std::string parent_of(const std::string& path);
 
+// True when path is folder itself or lies below it, compared by whole
+// components: "/a/b" is under "/a" but "/ab" is not; every absolute path is
+// under "/". A folder given with trailing slashes means the same folder. An
+// empty folder contains nothing.
+bool is_at_or_under(const std::string& path, const std::string& folder);
+
 // dir and name joined with exactly one "/" added when dir does not end in one;
 // an empty side gives the other. A name starting with "/" is not special.
 std::string join_path(const std::string& dir, const std::string& name);
@@ -48,13 +54,14 @@ std::string extension_of(const std::string& name);
 // UTF-8 sequence; a character that would be split is dropped whole.
 std::string truncate_utf8(const std::string& s, std::size_t max_bytes);
 
-// Structural UTF-8 check: lead bytes announce 1–4 byte sequences that must fit
-// and consist of continuation bytes. Overlong forms and surrogates pass — this
-// guards rendering and JSON output, not code-point semantics.
+// Strict UTF-8 (RFC 3629): no overlong forms (C0 80), no encoded surrogates
+// (ED A0 80), nothing past U+10FFFF, no F5–FF. Pango and strict JSON readers
+// reject anything looser, so a label or a report line would come out blank or
+// unreadable.
 bool is_valid_utf8(const std::string& s);
 
-// s when valid; otherwise each byte that breaks the sequence rules becomes
-// U+FFFD (so a truncated sequence yields one U+FFFD per byte).
+// s when valid; otherwise each byte that does not start a well-formed
+// sequence becomes U+FFFD (so a truncated sequence yields one U+FFFD per byte).
 std::string sanitize_utf8(const std::string& s);
 
 }  // namespace su

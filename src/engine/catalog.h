@@ -78,6 +78,8 @@ struct CategoryDef {
     int max_depth = 5;                                    // deepest level a Recursive search enters
     SafetyLevel safety = SafetyLevel::Safe;               // copied onto each listed entry
     bool keep_newest = false;                             // entries are versions; spare the newest
+    bool per_tool = false;  // with keep_newest: entries are several tools, each spares its newest
+    std::vector<std::string> own_work;  // listed entries by these names are the user's own: Risky
 };
 
 namespace catalog {

@@ -107,14 +107,30 @@ struct Builder {
         return d;
     }
 
-    // A row of one of the three folder listings.
-    void listed(const char* id, G g, const char* title, const char* sub, I icon,
-                const std::string& path, S safety, ListingKind listing, bool keep_newest) {
+    // A row of one of the three folder listings, not added yet.
+    static CategoryDef listed_def(const char* id, G g, const char* title, const char* sub, I icon,
+                                  const std::string& path, S safety, ListingKind listing,
+                                  bool keep_newest) {
         CategoryDef d = make(id, g, title, sub, icon);
         d.path = path;
         d.listing = listing;
         d.safety = safety;
         d.keep_newest = keep_newest;
+        return d;
+    }
+
+    void listed(const char* id, G g, const char* title, const char* sub, I icon,
+                const std::string& path, S safety, ListingKind listing, bool keep_newest) {
+        add(listed_def(id, g, title, sub, icon, path, safety, listing, keep_newest));
+    }
+
+    // A folder of several tools' installations, some in several versions:
+    // the newest of each tool is kept, not one of them all.
+    void tools(const char* id, G g, const char* title, const char* sub, I icon,
+               const std::string& path, S safety) {
+        CategoryDef d =
+            listed_def(id, g, title, sub, icon, path, safety, ListingKind::ChildDirectories, true);
+        d.per_tool = true;
         add(std::move(d));
     }
 
@@ -164,7 +180,7 @@ void add_ide_rows(Builder& b, const std::string& cache, const std::string& data,
     b.whole("eclipseHistory", G::Ides, "Eclipse local history",
             "Every saved version of your files in the workspace", I::Doc,
             h("eclipse-workspace/.metadata/.plugins/org.eclipse.core.resources/.history"),
-            S::Caution);
+            S::Risky);
     b.dirs("vscodeCachedData", G::Ides, "VS Code — CachedData",
            "One bundle per version the editor has ever run", I::Code, config + "/Code/CachedData",
            S::Safe, false);
@@ -300,8 +316,8 @@ void add_other_language_rows(Builder& b, const std::string& cache) {
     b.whole("hexCache", G::OtherLangs, "Hex", kPackages, I::Box, h(".hex/packages"), S::Safe);
     b.whole("zigCache", G::OtherLangs, "Zig", kCompiled, I::Cube, cache + "/zig", S::Safe);
     b.whole("cpanmCache", G::OtherLangs, "cpanm", kPackages, I::Box, h(".cpanm"), S::Safe);
-    b.dirs("konan", G::OtherLangs, "Kotlin/Native", kToolchains, I::Layers, h(".konan"), S::Caution,
-           true);
+    b.tools("konan", G::OtherLangs, "Kotlin/Native", kToolchains, I::Layers, h(".konan"),
+            S::Caution);
 }
 
 void add_native_rows(Builder& b, const std::string& cache) {
@@ -332,8 +348,13 @@ void add_container_rows(Builder& b, const std::string& cache, const std::string&
             S::Safe);
     b.whole("pbuilderCache", G::Containers, "pbuilder", kPackaging, I::Cube, cache + "/pbuilder",
             S::Safe);
-    b.dirs("rpmbuild", G::Containers, "rpmbuild", "Build tree of your own packages", I::Cube,
-           h("rpmbuild"), S::Caution, false);
+    // SPECS and SOURCES hold what the user wrote and gathered; only the rest
+    // is rebuilt by rpmbuild.
+    CategoryDef rpm = Builder::listed_def("rpmbuild", G::Containers, "rpmbuild",
+                                          "Build tree of your own packages", I::Cube, h("rpmbuild"),
+                                          S::Caution, ListingKind::ChildDirectories, false);
+    rpm.own_work = {"SPECS", "SOURCES"};
+    b.add(std::move(rpm));
     b.dirs("vagrantBoxes", G::Containers, "Vagrant", kBaseImages, I::Layers, h(".vagrant.d/boxes"),
            S::Caution, false);
     b.whole("minikubeCache", G::Containers, "minikube", kBaseImages, I::Layers,
@@ -342,12 +363,12 @@ void add_container_rows(Builder& b, const std::string& cache, const std::string&
 
 void add_embedded_rows(Builder& b) {
     constexpr const char* kToolchains = "Installed toolchains (the newest is kept)";
-    b.dirs("platformio", G::Embedded, "PlatformIO", kToolchains, I::Layers,
-           h(".platformio/packages"), S::Caution, true);
+    b.tools("platformio", G::Embedded, "PlatformIO", kToolchains, I::Layers,
+            h(".platformio/packages"), S::Caution);
     b.whole("arduinoStaging", G::Embedded, "Arduino", "Downloaded packages", I::Box,
             h(".arduino15/staging"), S::Safe);
-    b.dirs("espressif", G::Embedded, "ESP-IDF", kToolchains, I::Layers, h(".espressif/tools"),
-           S::Caution, true);
+    b.tools("espressif", G::Embedded, "ESP-IDF", kToolchains, I::Layers, h(".espressif/tools"),
+            S::Caution);
 }
 
 void add_project_rows(Builder& b) {

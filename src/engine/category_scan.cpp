@@ -1,13 +1,12 @@
 // category_scan — see category_scan.h.
 #include "engine/category_scan.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <system_error>
 #include <thread>
 #include <utility>
+
+#include "base/thread_priority.h"
 
 namespace category_scan {
 
@@ -23,7 +22,7 @@ Item item_from(const scanner::ScannedInfo& info, SafetyLevel safety) {
     it.name = info.name;
     it.detail = info.detail;
     it.modified = info.modified;
-    it.safety = safety;
+    it.safety = std::max(safety, info.least_safety);
     return it;
 }
 
@@ -138,22 +137,14 @@ void fill(CatState& cat, Session& session, const std::atomic<bool>* cancel) {
     cat.items.reserve(infos.size());
     for (const scanner::ScannedInfo& info : infos)
         cat.items.push_back(item_from(info, cat.def.safety));
-    if (cat.def.keep_newest)
+    if (cat.def.keep_newest && cat.def.per_tool)
+        mark_newest_per_tool(cat.items);
+    else if (cat.def.keep_newest)
         mark_newest(cat.items);
     measure_all(cat.items, cancel);
     // Unmeasured items (-1) end up last.
     std::sort(cat.items.begin(), cat.items.end(),
               [](const Item& x, const Item& y) { return x.size > y.size; });
-}
-
-void lower_thread_priority(int n) {
-    const id_t tid = static_cast<id_t>(::gettid());
-    errno = 0;
-    const int now = ::getpriority(PRIO_PROCESS, tid);
-    // Already at n or lower, or unknown (-1 with errno set): leave it.
-    if ((now == -1 && errno != 0) || now >= n)
-        return;
-    ::setpriority(PRIO_PROCESS, tid, n);
 }
 
 void mark_newest(std::vector<Item>& items) {
@@ -166,6 +157,43 @@ void mark_newest(std::vector<Item>& items) {
     }
     items[best].safety = SafetyLevel::Risky;
     items[best].keep_hint = true;
+}
+
+std::string tool_of(const std::string& name) {
+    // PlatformIO names a second version of a package "name@version".
+    std::size_t end = name.find('@');
+    for (std::size_t i = 0; i < name.size() && end == std::string::npos; ++i) {
+        if (!is_digit(name[i]))
+            continue;
+        const std::size_t start = i > 0 && name[i - 1] == 'v' ? i - 1 : i;
+        if (start > 0 && name[start - 1] != '-' && name[start - 1] != '_')
+            continue;
+        std::size_t j = i;
+        while (j < name.size() && is_digit(name[j]))
+            ++j;
+        // A version is digits, a dot and more digits ("1.9.22"), or digits
+        // that end the name ("-17"); "x86_64-" and "esp32" are part of a name.
+        if (j == name.size() || (name[j] == '.' && j + 1 < name.size() && is_digit(name[j + 1])))
+            end = start;
+    }
+    if (end == std::string::npos)
+        return name;
+    while (end > 0 && (name[end - 1] == '-' || name[end - 1] == '_'))
+        --end;
+    return name.substr(0, end);
+}
+
+void mark_newest_per_tool(std::vector<Item>& items) {
+    std::map<std::string, std::size_t> best;  // tool -> index of its newest version so far
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const auto [it, added] = best.emplace(tool_of(items[i].name), i);
+        if (!added && version_less(items[it->second].name, items[i].name))
+            it->second = i;
+    }
+    for (const auto& [tool, i] : best) {
+        items[i].safety = SafetyLevel::Risky;
+        items[i].keep_hint = true;
+    }
 }
 
 int measuring_threads(std::size_t items) {

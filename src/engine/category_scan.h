@@ -86,16 +86,23 @@ private:
 // the measuring threads from taking further entries, which keep size -1.
 void fill(CatState& cat, Session& session, const std::atomic<bool>* cancel);
 
-// Lowers the calling thread's scheduling priority to nice n, never raising it:
-// scanning is background work and must not slow the desktop. The scan worker
-// and every measuring thread call it first.
-void lower_thread_priority(int n);
-
 // --- Steps of fill, open to tests ---
 
 // Marks the item with the greatest name in version order (the first of equal
 // ones) Risky with keep_hint.
 void mark_newest(std::vector<Item>& items);
+
+// The tool an entry's name belongs to: the name without its version, which
+// starts at "@" or at a run of digits after "-", "_" or "-v" that ends the name
+// or goes on with "." and a digit. "toolchain-gccarmnoneeabi@1.90301.0" and
+// "kotlin-native-prebuilt-linux-x86_64-1.9.22" give "toolchain-gccarmnoneeabi"
+// and "kotlin-native-prebuilt-linux-x86_64"; a name without a version is its
+// own tool.
+std::string tool_of(const std::string& name);
+
+// As mark_newest, once per tool (tool_of) among the items: a row of several
+// tools keeps the newest version of each of them.
+void mark_newest_per_tool(std::vector<Item>& items);
 
 // Measuring threads for this many items: at least 1, at most kMaxMeasureThreads.
 int measuring_threads(std::size_t items);

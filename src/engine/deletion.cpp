@@ -8,9 +8,9 @@
 
 #include <cerrno>
 
-#include "engine/deletion_guard.h"
 #include "base/paths.h"
 #include "base/strutil.h"
+#include "engine/deletion_guard.h"
 
 namespace deletion {
 
@@ -21,12 +21,8 @@ namespace {
 // Where an open folder really is, as a display path; empty when /proc cannot
 // say.
 std::string opened_location(int fd) {
-    const std::string link = "/proc/self/fd/" + std::to_string(fd);
-    char buf[4096];
-    const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf);
-    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buf || buf[0] != '/')
-        return {};
-    return paths::to_display_path(std::string(buf, static_cast<std::size_t>(n)));
+    const std::string real = paths::fd_path(fd);
+    return real.empty() ? real : paths::to_display_path(real);
 }
 
 bool gone_from(int parent_fd, const std::string& name) {

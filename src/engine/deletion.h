@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,11 @@ struct RemoveLimits {
     // off to exercise what older kernels rely on: device numbers and the
     // mount table.
     bool kernel_mount_checks = true;
+    // Runs after a folder inside the entry was looked at and before it is
+    // opened, with the open folder holding it and its name. Empty in the
+    // program; tests change the tree there (swap the folder for a link, move
+    // an outer folder away) at exactly the moment a race would.
+    std::function<void(int dirfd, const std::string& name)> before_open;
 };
 
 // Removes the entry name inside the open folder parent_fd, everything in it

@@ -1,17 +1,13 @@
 // deletion_guard — which paths may never be deleted. See deletion_guard.h.
 #include "engine/deletion_guard.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <optional>
 #include <sstream>
 #include <string_view>
 
 #include "base/paths.h"
+#include "base/small_file.h"
 #include "base/strutil.h"
 
 namespace deletion_guard {
@@ -65,38 +61,6 @@ bool has_dot_component(const std::string& path) {
     return false;
 }
 
-// The file's bytes when it is a regular file of reasonable size. Opened without
-// blocking, so a FIFO in its place cannot stall the deletion worker.
-std::optional<std::string> read_small_file(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::size_t>(st.st_size) > kMaxUserDirsBytes) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::string data;
-    char buf[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n > 0) {
-            data.append(buf, static_cast<std::size_t>(n));
-            if (data.size() > kMaxUserDirsBytes)
-                break;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        // End of file, or a read error: keep what was read; a shorter list
-        // only protects less, and the fixed lists still apply.
-        break;
-    }
-    ::close(fd);
-    return data;
-}
-
 bool is_mount_point(const std::string& path, const detail::Rules& rules) {
     return rules.mount_points.count(path) > 0;
 }
@@ -110,7 +74,7 @@ const char* check_lists(const std::vector<std::string>& forms, const detail::Rul
     }
     for (const std::string& p : forms) {
         for (const std::string& tree : rules.trees) {
-            if (detail::is_inside(p, tree))
+            if (su::is_at_or_under(p, tree))
                 return kProtectedSystemLocation;
         }
     }
@@ -122,7 +86,7 @@ const char* check_lists(const std::vector<std::string>& forms, const detail::Rul
     }
     for (const std::string& p : forms) {
         for (const std::string& home : rules.homes) {
-            if (p != home && detail::is_inside(home, p))
+            if (p != home && su::is_at_or_under(home, p))
                 return kProtectedSystemLocation;
         }
     }
@@ -147,7 +111,7 @@ void add_home_entry(detail::Rules& rules, const std::string& entry, const std::s
     rules.exact.insert(e);
     if (const std::optional<std::string> r = resolve(e))
         rules.exact.insert(*r);
-    if (home_resolved != home && (e == home || su::starts_with(e, home + "/")))
+    if (home_resolved != home && su::is_at_or_under(e, home))
         rules.exact.insert(home_resolved + e.substr(home.size()));
 }
 
@@ -176,12 +140,6 @@ std::string normalize(const std::string& path) {
     return out;
 }
 
-bool is_inside(const std::string& path, const std::string& tree) {
-    if (tree.empty())
-        return false;
-    return tree == "/" || path == tree || su::starts_with(path, tree + "/");
-}
-
 bool is_direct_child(const std::string& path, const std::string& parent) {
     if (parent.empty() || path.size() < parent.size() + 2 || !su::starts_with(path, parent) ||
         path[parent.size()] != '/') {
@@ -192,7 +150,8 @@ bool is_direct_child(const std::string& path, const std::string& parent) {
 
 std::vector<std::string> read_user_dirs(const std::string& home) {
     std::vector<std::string> dirs;
-    const std::optional<std::string> text = read_small_file(home + "/.config/user-dirs.dirs");
+    const std::optional<std::string> text =
+        small_file::read(home + "/.config/user-dirs.dirs", kMaxUserDirsBytes);
     if (!text)
         return dirs;
     std::istringstream lines(*text);

@@ -51,9 +51,6 @@ struct Rules {
 // ".." are kept, nothing touches the filesystem. Empty stays empty.
 std::string normalize(const std::string& path);
 
-// tree is non-empty and is "/", equals path, or is followed in path by "/".
-bool is_inside(const std::string& path, const std::string& tree);
-
 // path is parent + "/" + one non-empty component.
 bool is_direct_child(const std::string& path, const std::string& parent);
 

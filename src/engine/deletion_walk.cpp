@@ -4,8 +4,11 @@
 // depth costs heap, never call stack. Only the innermost max_open_dirs folders
 // keep a descriptor; an outer folder that was closed is re-opened through ".."
 // of its child on the way back up and must still be the same folder (device,
-// inode, mount), or the walk stops: a folder moved away mid-deletion never
-// leads the removal somewhere else.
+// inode, mount). When ".." does not lead back to it (the folder was moved away
+// meanwhile), the outer folders are reached again from the entry's parent by
+// name, each checked the same way; what can be reached that way is still
+// removed, and only the folders that cannot be are given up. A folder moved
+// away mid-deletion never leads the removal somewhere else.
 //
 // Every access is relative to an open folder, with symbolic links never
 // followed. A folder is entered only when the descriptor just opened is the
@@ -23,8 +26,9 @@
 #include <set>
 #include <unordered_set>
 
-#include "engine/deletion.h"
+#include "base/paths.h"
 #include "base/strutil.h"
+#include "engine/deletion.h"
 
 namespace deletion {
 
@@ -84,22 +88,6 @@ int stat_node(int dirfd, const char* name, int flags, Node& out) {
     return 0;
 }
 
-// The path the kernel gives for an open folder; empty when /proc is missing.
-std::string fd_path(int fd) {
-    const std::string link = "/proc/self/fd/" + std::to_string(fd);
-    std::string buf(4096, '\0');
-    for (;;) {
-        const ssize_t n = ::readlink(link.c_str(), buf.data(), buf.size());
-        if (n < 0)
-            return {};
-        if (static_cast<std::size_t>(n) < buf.size()) {
-            buf.resize(static_cast<std::size_t>(n));
-            return buf[0] == '/' ? buf : std::string();
-        }
-        buf.resize(buf.size() * 2);
-    }
-}
-
 // Mount points strictly below dir (canonical), relative to it.
 std::set<std::string> mount_points_below(const std::string& dir,
                                          const std::vector<mounts::Mount>& table) {
@@ -155,8 +143,10 @@ private:
     int open_child(int dirfd, const std::string& name);
     void push(const std::string& name, const Node& n, DIR* dir);
     void pop(Outcome outcome);
-    bool finish_top();
-    int parent_fd_of(std::size_t i);
+    void finish_top();
+    int parent_fd_of(std::size_t i, std::size_t& reachable);
+    std::size_t reach_from_top(std::size_t target);
+    void give_up_below(std::size_t reached);
     void close_oldest();
     void close_all();
 
@@ -237,6 +227,8 @@ Walker::Outcome Walker::remove_or_enter(int dirfd, const std::string& name, unsi
         // network mount would hang the open.
         if (is_other_mount(n, name))
             return Outcome::Failed;
+        if (m_limits.before_open)
+            m_limits.before_open(dirfd, name);
         const int fd = open_child(dirfd, name);
         if (fd < 0) {
             if (errno == ENOENT)
@@ -297,9 +289,10 @@ void Walker::close_oldest() {
 }
 
 // The descriptor of the folder holding frame i, re-opened through ".." when it
-// was closed for depth; -1 when that is impossible or it is no longer the same
-// folder.
-int Walker::parent_fd_of(std::size_t i) {
+// was closed for depth, or failing that by name from the entry's parent; -1
+// when it cannot be reached either way as the same folder, with reachable set
+// to how many frames from the outermost still can be.
+int Walker::parent_fd_of(std::size_t i, std::size_t& reachable) {
     if (i == 0)
         return m_parent_fd;
     Frame& up = m_frames[i - 1];
@@ -307,18 +300,18 @@ int Walker::parent_fd_of(std::size_t i) {
         return ::dirfd(up.dir);
     const int fd = ::openat(::dirfd(m_frames[i].dir), "..",
                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return -1;
     Node n;
-    if (stat_node(fd, "", AT_EMPTY_PATH, n) != 0 || n.dev != up.dev || n.ino != up.ino ||
-        (n.has_mnt_id && m_parent.has_mnt_id && n.mnt_id != m_parent.mnt_id)) {
-        ::close(fd);
-        return -1;
-    }
-    DIR* dir = ::fdopendir(fd);
+    const bool same = fd >= 0 && stat_node(fd, "", AT_EMPTY_PATH, n) == 0 && n.dev == up.dev &&
+                      n.ino == up.ino &&
+                      !(n.has_mnt_id && m_parent.has_mnt_id && n.mnt_id != m_parent.mnt_id);
+    DIR* dir = same ? ::fdopendir(fd) : nullptr;
     if (dir == nullptr) {
-        ::close(fd);
-        return -1;
+        if (fd >= 0)
+            ::close(fd);
+        // ".." leads elsewhere (this folder was moved) or cannot be opened:
+        // the folder above may still be where it was.
+        reachable = reach_from_top(i - 1);
+        return reachable < i ? -1 : ::dirfd(up.dir);
     }
     // The stream starts over; what was removed is gone, and what failed is in
     // the skip list, so reading again from the top only finds what is left.
@@ -326,6 +319,53 @@ int Walker::parent_fd_of(std::size_t i) {
     up.removed = false;
     m_first_open = i - 1;
     return fd;
+}
+
+// Opens the closed frames 0 … target again, walking down by name from the
+// entry's parent, each checked to be the folder entered before (device,
+// inode, mount). Returns how many frames from the outermost could be reached;
+// the deepest of them is left open, with its stream starting over.
+std::size_t Walker::reach_from_top(std::size_t target) {
+    int fd = m_parent_fd;
+    std::size_t reached = 0;
+    for (; reached <= target; ++reached) {
+        const Frame& f = m_frames[reached];
+        const int next = ::openat(fd, f.name.c_str(),
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        Node n;
+        const bool same = next >= 0 && stat_node(next, "", AT_EMPTY_PATH, n) == 0 &&
+                          n.dev == f.dev && n.ino == f.ino &&
+                          !(n.has_mnt_id && m_parent.has_mnt_id && n.mnt_id != m_parent.mnt_id);
+        if (!same) {
+            if (next >= 0)
+                ::close(next);
+            break;
+        }
+        if (fd != m_parent_fd)
+            ::close(fd);
+        fd = next;
+    }
+    if (reached == 0)
+        return 0;
+    Frame& deepest = m_frames[reached - 1];
+    deepest.dir = ::fdopendir(fd);
+    if (deepest.dir == nullptr) {
+        // No stream to read it with (out of memory): with no open frame
+        // above to fall back on, nothing is reachable.
+        ::close(fd);
+        return 0;
+    }
+    deepest.removed = false;
+    m_first_open = reached - 1;
+    return reached;
+}
+
+// Gives up every frame from index reached inwards: they cannot be reached
+// from the entry's parent any more, so nothing in them can be removed. Each
+// one counts as a failure of the folder above it.
+void Walker::give_up_below(std::size_t reached) {
+    while (m_frames.size() > reached)
+        pop(Outcome::Failed);
 }
 
 void Walker::pop(Outcome outcome) {
@@ -352,21 +392,24 @@ void Walker::pop(Outcome outcome) {
 }
 
 // The innermost folder has been read to its end: remove it, read it once more,
-// or give up on it. False when the walk cannot go on safely.
-bool Walker::finish_top() {
+// or give up on it and on whatever above it can no longer be reached.
+void Walker::finish_top() {
     const std::size_t i = m_frames.size() - 1;
-    const int up_fd = parent_fd_of(i);
-    if (up_fd < 0)
-        return false;
+    std::size_t reachable = 0;
+    const int up_fd = parent_fd_of(i, reachable);
+    if (up_fd < 0) {
+        give_up_below(reachable);
+        return;
+    }
     Frame& f = m_frames[i];
     if (!f.failed) {
         if (::unlinkat(up_fd, f.name.c_str(), AT_REMOVEDIR) == 0 || errno == ENOENT) {
             pop(Outcome::Removed);
-            return true;
+            return;
         }
         if (errno != ENOTEMPTY && errno != EEXIST) {
             pop(Outcome::Failed);
-            return true;
+            return;
         }
     }
     // Not empty: entries arrived after the pass, or the pass missed some while
@@ -376,10 +419,9 @@ bool Walker::finish_top() {
         ::rewinddir(f.dir);
         ++f.passes;
         f.removed = false;
-        return true;
+        return;
     }
     pop(Outcome::Failed);
-    return true;
 }
 
 bool Walker::run(const std::string& name) {
@@ -395,10 +437,7 @@ bool Walker::run(const std::string& name) {
             // emptied, and trying again would fail alike.
             if (errno != 0)
                 m_frames[i].failed = true;
-            if (!finish_top()) {
-                close_all();
-                return false;
-            }
+            finish_top();
             continue;
         }
         if (is_dot_or_dotdot(e->d_name) || m_frames[i].skip.count(e->d_name) > 0)
@@ -437,7 +476,7 @@ bool remove_entry(int parent_fd, const std::string& name, const std::vector<moun
     Node parent;
     if (stat_node(parent_fd, "", AT_EMPTY_PATH, parent) != 0 || !S_ISDIR(parent.mode))
         return false;
-    Walker walker(parent_fd, parent, mount_points_below(fd_path(parent_fd), table), limits);
+    Walker walker(parent_fd, parent, mount_points_below(paths::fd_path(parent_fd), table), limits);
     return walker.run(name);
 }
 

@@ -36,22 +36,18 @@ std::vector<std::string> split_fields(const std::string& line) {
     return fields;
 }
 
-// "Lies under tree": path is tree or begins with tree followed by "/".
-bool at_or_under(const std::string& path, const std::string& tree) {
-    return path == tree || su::starts_with(path, tree + "/");
-}
-
 bool is_noise(const std::string& point) {
     for (const char* tree : kNoise) {
-        if (at_or_under(point, tree))
+        if (su::is_at_or_under(point, tree))
             return true;
     }
     return false;
 }
 
 bool is_snap_internal(const Mount& m) {
-    return at_or_under(m.point, "/snap") || m.fs_type == "squashfs" ||
-           at_or_under(m.point, "/var/lib/snapd") || at_or_under(m.point, "/var/snap");
+    return su::is_at_or_under(m.point, "/snap") || m.fs_type == "squashfs" ||
+           su::is_at_or_under(m.point, "/var/lib/snapd") ||
+           su::is_at_or_under(m.point, "/var/snap");
 }
 
 }  // namespace
@@ -119,8 +115,7 @@ std::vector<Mount> read_file(const std::string& path) {
 const Mount* lookup(const std::vector<Mount>& table, const std::string& path) {
     const Mount* best = nullptr;
     for (const Mount& m : table) {
-        const bool candidate =
-            m.point == "/" || m.point == path || su::starts_with(path, m.point + "/");
+        const bool candidate = su::is_at_or_under(path, m.point);
         // ">=" lets the later of two mounts on the same point win: it is the
         // one on top.
         if (candidate && (best == nullptr || m.point.size() >= best->point.size()))
@@ -156,7 +151,7 @@ std::vector<Mount> scannable_roots(const std::vector<Mount>& table) {
         if (is_pseudo_fs(m.fs_type) || m.fs_type == "tmpfs" || is_snap_internal(m))
             continue;
         // Removable media are mounted below "/run", a system tree, and stay.
-        if (is_noise(m.point) && !at_or_under(m.point, "/run/media"))
+        if (is_noise(m.point) && !su::is_at_or_under(m.point, "/run/media"))
             continue;
         if (!points.insert(m.point).second)
             continue;

@@ -2,9 +2,9 @@
 #include "engine/scan_report.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
+#include "base/format.h"
 #include "base/strutil.h"
 
 namespace scan_report {
@@ -30,6 +30,9 @@ void pad_to(std::string& out, const std::string& cell, std::size_t width, bool r
 struct Row {
     std::string cells[6];
 };
+
+// The short English names of fmt::AgeUnit, in its order.
+constexpr const char* kAgeUnitNames[] = {"now", "min", "h", "d", "w", "mo", "y"};
 
 constexpr const char* kHeader[6] = {"GROUP", "CATEGORY", "ENTRY", "SIZE", "SAFETY", "AGE"};
 
@@ -121,46 +124,20 @@ std::string json(const std::string& home, const std::string& projects_root,
 std::string size_text(std::int64_t bytes) {
     if (bytes < 0)
         return "?";
-    static const char* const kUnits[] = {"B", "KB", "MB", "GB", "TB", "PB"};
-    double v = static_cast<double>(bytes);
-    int unit = 0;
-    while (v >= 1024 && unit < 5) {
-        v /= 1024;
-        ++unit;
-    }
-    // Bytes and kilobytes are whole; larger units show two decimals.
-    const int decimals = unit <= 1 ? 0 : 2;
+    // The window's scale, printed without its language's separators.
+    const fmt::ScaledSize s = fmt::scale_size(bytes, 2);
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f %s", decimals, v, kUnits[unit]);
+    std::snprintf(buf, sizeof buf, "%.*f %s", s.decimals, s.value, fmt::kSizeUnits[s.unit]);
     return buf;
 }
 
 std::string age_text(std::time_t modified, std::time_t now) {
     if (modified == 0)
         return "";
-    const double d = static_cast<double>(now - modified);
-    struct Step {
-        double below;  // seconds under which this unit is used
-        double unit;   // seconds per unit
-        const char* name;
-    };
-    static const Step kSteps[] = {
-        {45, 0, "now"},
-        {2700, 60, "min"},
-        {79200, 3600, "h"},
-        {518400, 86400, "d"},
-        {2419200, 604800, "w"},
-        {28927800, 2629800, "mo"},
-        {INFINITY, 31557600, "y"},
-    };
-    for (const Step& s : kSteps) {
-        if (d < s.below) {
-            if (s.unit == 0)
-                return s.name;
-            return std::to_string(std::llround(d / s.unit)) + " " + s.name;
-        }
-    }
-    return "";
+    const fmt::Age age = fmt::age_between(modified, now);
+    if (age.unit == fmt::AgeUnit::Now)
+        return "now";
+    return std::to_string(age.count) + " " + kAgeUnitNames[static_cast<int>(age.unit)];
 }
 
 std::string table(const std::vector<CatState>& cats, std::time_t now) {

@@ -46,12 +46,21 @@ struct ScannedInfo {
     std::string name;          // the text shown as the entry's name
     std::string detail;        // Recursive rows: the folder holding the match; else the path
     std::time_t modified = 0;  // the entry's own modification time (not followed if a link)
+    // The least risk the entry is shown with, when more than its row's:
+    // Caution for a generic project folder with no project file beside it,
+    // Risky for the user's own work in a row's folder.
+    SafetyLevel least_safety = SafetyLevel::Safe;
 };
 
 // Folder names the project search never enters at any depth. A name some
 // Recursive row looks for is still reported (".terraform" by "vendored").
 inline constexpr const char* kAlwaysSkip[] = {".git",   ".svn",   ".hg",
                                               ".cache", ".Trash", ".terraform"};
+
+// The detail line of a project match by a generic name ("build", "out", …)
+// with no project file beside it of a build system that writes there: shown
+// as Caution, whatever its row's level. An English interface text (a key).
+inline constexpr const char* kNoProjectFile = "No project file found beside it";
 
 // What the project search must leave alone, taken from a catalog snapshot and
 // the environment on the caller's thread (no filesystem access), so that work

@@ -7,17 +7,15 @@
 // state it writes to. The pool never holds more than kMaxGuardThreads threads:
 // a hung network mount can trap that many and no more. Idle threads leave
 // after a while, so a finished scan does not keep them.
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <deque>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "base/thread_priority.h"
 #include "engine/scanner.h"
 
 namespace scanner::detail {
@@ -32,13 +30,6 @@ struct Job {
     std::shared_ptr<std::atomic<bool>> abandoned;  // the caller stopped waiting
     int nice = 0;                                  // the submitting thread's nice value
 };
-
-// The calling thread's nice value (Linux keeps one per thread).
-int thread_nice() {
-    errno = 0;
-    const int n = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
-    return (n == -1 && errno != 0) ? 0 : n;
-}
 
 class Pool {
 public:
@@ -103,8 +94,7 @@ private:
                 // The work runs no more eagerly than its caller: a scan at
                 // nice 10 keeps its pool threads at nice 10 (a thread's nice
                 // value can only be raised without privileges).
-                if (job.nice > thread_nice())
-                    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), job.nice);
+                lower_thread_priority(job.nice);
                 job.task();
             }
             lock.lock();

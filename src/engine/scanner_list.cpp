@@ -5,20 +5,13 @@
 #include <unistd.h>
 
 #include "base/paths.h"
+#include "base/strutil.h"
 #include "engine/scanner.h"
 #include "engine/scanner_fs.h"
 
 namespace scanner {
 
 namespace {
-
-std::string join(const std::string& dir, const char* name) {
-    std::string p = dir;
-    if (p.empty() || p.back() != '/')
-        p += '/';
-    p += name;
-    return p;
-}
 
 // The detail line of a flat entry: its own display path.
 std::string detail_for(const CategoryDef&, const std::string& path) {
@@ -51,10 +44,14 @@ std::vector<ScannedInfo> children(const CategoryDef& def, bool dirs_only,
         if (!s.ok || S_ISLNK(s.st.st_mode) || (dirs_only && !S_ISDIR(s.st.st_mode)))
             return true;
         ScannedInfo info;
-        info.path = paths::to_display_path(join(base, e.name));
+        info.path = paths::to_display_path(su::join_path(base, e.name));
         info.name = e.name;
         info.detail = detail_for(def, info.path);
         info.modified = s.st.st_mtim.tv_sec;
+        for (const std::string& own : def.own_work) {
+            if (own == e.name)
+                info.least_safety = SafetyLevel::Risky;
+        }
         out.push_back(std::move(info));
         return true;
     });
@@ -71,8 +68,7 @@ std::vector<ScannedInfo> self_folder(const CategoryDef& def) {
         return {};
     ScannedInfo info;
     info.path = def.path;
-    const std::size_t slash = def.path.rfind('/');
-    info.name = slash == std::string::npos ? def.path : def.path.substr(slash + 1);
+    info.name = su::basename_of(def.path);
     info.detail = detail_for(def, def.path);
     info.modified = st.st_mtim.tv_sec;
     return {info};

@@ -14,6 +14,11 @@
 // installed tool or environment (pyvenv.cfg, conda-meta, an editor extension's
 // manifest); a venv without pyvenv.cfg; the global node_modules of an
 // installed Node.js.
+//
+// A match by a generic name ("build", "target", …) is offered as Caution at
+// most, with a note instead of its folder as detail, unless a project file of
+// a build system that writes there sits beside it (kProjectFiles): only then
+// does a tool recreate it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +30,7 @@
 #include <unordered_set>
 
 #include "base/paths.h"
+#include "base/strutil.h"
 #include "engine/scanner.h"
 #include "engine/scanner_fs.h"
 
@@ -97,6 +103,38 @@ constexpr const char* kPackageFolders[] = {"site-packages", "dist-packages"};
 // installed editor extension.
 constexpr const char* kToolMarkers[] = {"pyvenv.cfg", "conda-meta", ".vsixmanifest"};
 
+// What makes a folder by a generic name the output of a tool that recreates
+// it: a project file of a build system that writes there, in the same folder.
+// A "build" beside no such file may be anything the user made, so it is never
+// offered as Safe. Names not listed here are specific to one tool.
+struct ProjectFiles {
+    const char* name;          // the folder name a row looks for
+    const char* const* files;  // null-terminated: any one of them vouches for it
+};
+constexpr const char* kNodeProject[] = {"package.json", nullptr};
+constexpr const char* kBuildWriters[] = {
+    "CMakeLists.txt", "meson.build", "Makefile", "makefile", "GNUmakefile", "build.gradle",
+    "build.gradle.kts", "settings.gradle", "settings.gradle.kts", "package.json", "pyproject.toml",
+    "setup.py", "pubspec.yaml", "build.xml", "SConstruct", "wscript", nullptr};
+constexpr const char* kOutWriters[] = {
+    "CMakeLists.txt", "CMakePresets.json", "package.json", "build.gradle", "build.gradle.kts",
+    "meson.build", "Makefile", "makefile", "GNUmakefile", ".idea", nullptr};
+constexpr const char* kTargetWriters[] = {"Cargo.toml", "pom.xml", "build.sbt", "project.clj",
+                                          "build.mill", nullptr};
+constexpr const char* kDistWriters[] = {"package.json", "pyproject.toml", "setup.py", "setup.cfg",
+                                        nullptr};
+constexpr const char* kCoverageWriters[] = {"package.json", "Gemfile", "pyproject.toml", "setup.py",
+                                            "setup.cfg", "go.mod", nullptr};
+constexpr const char* kVendorWriters[] = {"composer.json", "go.mod", "Gemfile", "Cargo.toml",
+                                          nullptr};
+constexpr const char* kGradleProject[] = {"build.gradle", "build.gradle.kts", "settings.gradle",
+                                          "settings.gradle.kts", "gradlew", nullptr};
+constexpr ProjectFiles kProjectFiles[] = {
+    {"node_modules", kNodeProject}, {"build", kBuildWriters},       {"out", kOutWriters},
+    {"target", kTargetWriters},     {"dist", kDistWriters},         {"coverage", kCoverageWriters},
+    {"vendor", kVendorWriters},     {".gradle", kGradleProject},
+};
+
 // clang-format on
 
 // Deepest level any row may search; rows asking for more are clamped, so a
@@ -120,15 +158,6 @@ std::string without_trailing_slashes(std::string p) {
     while (p.size() > 1 && p.back() == '/')
         p.pop_back();
     return p;
-}
-
-bool is_at_or_below(const std::string& path, const std::string& folder) {
-    if (path == folder)
-        return true;
-    if (folder == "/")
-        return !path.empty() && path[0] == '/';
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           path[folder.size()] == '/';
 }
 
 std::string real_path_of(const std::string& p) {
@@ -158,9 +187,13 @@ void fence_in(Fence& fence, const std::string& folder, bool is_row, const std::s
     for (const auto& [f, r] : forms) {
         if (f->empty() || r->empty())
             continue;
-        if (is_at_or_below(*r, *f)) {
-            fence.blocked = true;
-        } else if (is_at_or_below(*f, *r)) {
+        // A projects folder chosen inside a tool's folder (~/go/src) is
+        // searched: the fence keeps the walk out of tools' folders below the
+        // projects folder, not out of the one the user chose. Inside another
+        // row's folder it would count that row's data twice.
+        if (su::is_at_or_under(*r, *f)) {
+            fence.blocked = fence.blocked || is_row;
+        } else if (su::is_at_or_under(*f, *r)) {
             const std::string walk_path =
                 root + (root == "/" ? "" : "/") + f->substr(r->size() + (*r == "/" ? 0 : 1));
             fence.folders.insert(walk_path);
@@ -196,6 +229,7 @@ private:
     void report(int fd, int depth, const char* name, const struct stat& st,
                 const std::vector<std::size_t>& rows);
     bool is_tool_content(const char* name, int fd) const;
+    bool lacks_project_file(const char* name, int depth) const;
     bool is_claimed(const char* name) const;
 
     const std::vector<CategoryDef>& m_rows;
@@ -238,35 +272,58 @@ bool ProjectWalk::is_tool_content(const char* name, int fd) const {
     // lib/node_modules next to bin/node is an installed Node.js's global
     // package folder (npm itself lives there), not a project's dependencies.
     if (std::strcmp(name, "node_modules") == 0) {
-        const std::size_t slash = m_dir.rfind('/');
-        if (slash == std::string::npos || m_dir.compare(slash + 1, std::string::npos, "lib") != 0)
+        if (su::basename_of(m_dir) != "lib")
             return false;
-        const std::string prefix = slash == 0 ? std::string() : m_dir.substr(0, slash);
+        const std::string node = su::join_path(su::parent_of(m_dir), "bin/node");
         struct stat st {};
-        return ::lstat((prefix + "/bin/node").c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+        return ::lstat(node.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    }
+    return false;
+}
+
+// A match by a generic name with no project file beside it, in the listing of
+// the folder being read (no further system call).
+bool ProjectWalk::lacks_project_file(const char* name, int depth) const {
+    for (const ProjectFiles& p : kProjectFiles) {
+        if (std::strcmp(p.name, name) != 0)
+            continue;
+        const fs::Listing& here = m_listings[static_cast<std::size_t>(depth)];
+        const bool vouched =
+            !fs::for_each_record(here.data.get(), here.size, [&](const fs::Entry& e) {
+                for (const char* const* f = p.files; *f != nullptr; ++f) {
+                    if (std::strcmp(e.name, *f) == 0)
+                        return false;
+                }
+                return true;
+            });
+        return !vouched;
     }
     return false;
 }
 
 void ProjectWalk::report(int fd, int depth, const char* name, const struct stat& st,
                          const std::vector<std::size_t>& rows) {
-    const std::string child = m_dir + (m_dir == "/" ? "" : "/") + name;
+    const std::string child = su::join_path(m_dir, name);
     if (m_fence.folders.count(child) != 0)
         return;
     // A match holding another row's folder would count that folder twice.
     for (const std::string& row : m_fence.rows) {
-        if (is_at_or_below(row, child))
+        if (su::is_at_or_under(row, child))
             return;
     }
     if (is_tool_content(name, fd))
         return;
     ScannedInfo info;
     info.path = paths::to_display_path(child);
-    const std::size_t slash = m_dir.rfind('/');
-    const std::string parent_name = slash == std::string::npos ? m_dir : m_dir.substr(slash + 1);
-    info.name = parent_name.empty() ? std::string(name) : parent_name + "/" + name;
+    // The project's folder name and the match: "app/node_modules".
+    const std::string project = su::basename_of(m_dir);
+    info.name = project == "/" ? std::string(name) : su::join_path(project, name);
     info.detail = paths::to_display_path(m_dir);
     info.modified = st.st_mtim.tv_sec;
+    if (lacks_project_file(name, depth)) {
+        info.least_safety = SafetyLevel::Caution;
+        info.detail = kNoProjectFile;
+    }
     for (std::size_t r : rows) {
         if (depth <= m_rows[r].max_depth)
             m_out[r].push_back(info);
@@ -405,7 +462,7 @@ ProjectScope project_scope(const std::vector<CategoryDef>& catalog) {
         const std::string folder = without_trailing_slashes(v);
         // A variable pointing at the home or above it would fence off every
         // project; such a setting names no tool's own folder.
-        if (!home.empty() && is_at_or_below(home, folder))
+        if (!home.empty() && su::is_at_or_under(home, folder))
             continue;
         scope.tool_folders.push_back(folder);
     }

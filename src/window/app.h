@@ -20,6 +20,7 @@
 //   app_lifecycle.cpp     start-up, window, GTK callbacks, poll, theme, geometry
 //   app_scan.cpp          scanning the catalog on the worker thread
 //   app_views.cpp         queries over the category state, left-to-right isolation
+//   app_clean.cpp         deleting the selection on the worker thread
 //   app_input.cpp         routing clicks, keys, the wheel and hover
 //   draw/*.cpp            the drawing toolkit: primitives, glyphs, a frame's regions
 //   screens/*.cpp         each screen: drawing and its own clicks and keys
@@ -31,6 +32,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -40,6 +42,7 @@
 #include "base/theme.h"
 #include "engine/catalog.h"
 #include "engine/category_scan.h"
+#include "engine/deletion.h"
 
 // --- Shared types ---
 
@@ -145,6 +148,15 @@ public:
         std::int64_t size = 0;        // sum of the categories' totals
     };
 
+    // What deleting the current selection would do.
+    struct CleanPlan {
+        std::vector<std::string> paths;  // ticked and not protected, in list order
+        std::int64_t bytes = 0;          // their measured sizes added up
+        int unknown = 0;                 // how many of them have no measured size
+        int skipped = 0;                 // ticked but protected: left out
+        std::string skipped_reason;      // the guard's reason for the first skipped (a key)
+    };
+
     // The sidebar's layout numbers, shared by its drawing and the tests.
     struct SidebarLayout {
         static constexpr float kInset = 8;         // from the sidebar's edges to the rows
@@ -205,6 +217,19 @@ private:
     void scan_category(CatState& cat, category_scan::Session& session);
     // One CatState per catalog entry, no items (caller holds m_mutex).
     void reset_categories_locked();
+
+    // app_clean.cpp
+    CleanPlan plan_clean_locked() const;
+    // Starts the deletion worker on the selection; false when another worker
+    // still runs. Main thread, without m_mutex.
+    bool start_clean();
+    void clean_worker();
+    // Drops the deleted paths from every category (caller holds m_mutex).
+    void apply_deletion(const std::vector<std::string>& removed);
+    void publish_clean_result_locked(const deletion::DeleteResult& result, const CleanPlan& plan);
+    // A failed path's item joins the manual list once, with reason as detail.
+    void add_manual_item_locked(const std::string& path, const std::string& reason);
+    void set_status_locked(std::string text, bool error);
 
     // app_views.cpp — callers hold m_mutex.
     CatState* current_category();
@@ -372,6 +397,10 @@ private:
     bool m_scanning = false;               // a scan worker was started and not yet collected
     bool m_cleaning = false;               // a deletion worker was started and not yet collected
     std::thread m_worker;                  // the single worker (scan or deletion)
+    // Called by the scan worker with each category's id before it is filled,
+    // while it shows as scanning; empty except in tests, which hold the
+    // worker there on a gate. Set before start_scan, never while it runs.
+    std::function<void(const std::string&)> m_before_category;
 
     // --- shared between threads (atomics)
     std::atomic<bool> m_cancel{false};          // stop the scan; read by every scanner walk
@@ -379,12 +408,14 @@ private:
     std::atomic<bool> m_dirty{true};            // a redraw is wanted
 
     // --- guarded by m_mutex
-    std::mutex m_mutex;              // the one application lock
-    std::vector<CatState> m_cats;    // one per catalog entry, catalog order
-    std::string m_selection;         // "" overview, SEL_MANUAL, or a category id
-    std::vector<Item> m_manual;      // items the user must remove by hand
-    std::string m_status_message;    // outcome of the last deletion; "" for none
-    bool m_status_is_error = false;  // m_status_message reports a failure
+    std::mutex m_mutex;                       // the one application lock
+    std::vector<CatState> m_cats;             // one per catalog entry, catalog order
+    std::string m_selection;                  // "" overview, SEL_MANUAL, or a category id
+    std::vector<Item> m_manual;               // items the user must remove by hand
+    std::string m_status_message;             // the footer's status line
+    bool m_status_is_error = false;           // the status line reports a failure
+    std::vector<std::string> m_failed_paths;  // what the last failing deletion left
+    bool m_failed_dialog_pending = false;     // the poll shows the failure dialog
 
     // --- main thread only: view state
     double m_scroll = 0;               // content scroll position

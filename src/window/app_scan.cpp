@@ -2,6 +2,8 @@
 // marked, measured and sorted without the lock, then published under it.
 #include "window/app.h"
 
+#include "base/thread_priority.h"
+
 void App::reset_categories_locked() {
     m_cats.clear();
     for (const CategoryDef& def : catalog::all()) {
@@ -25,6 +27,7 @@ void App::start_scan() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         reset_categories_locked();
+        set_status_locked({}, false);
     }
     m_cancel = false;
     m_scanning = true;
@@ -43,7 +46,7 @@ void App::start_scan() {
 }
 
 void App::scan_worker() {
-    category_scan::lower_thread_priority(category_scan::kMeasureNice);
+    lower_thread_priority(category_scan::kMeasureNice);
     std::vector<CategoryDef> defs;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -82,5 +85,7 @@ void App::scan_worker() {
 }
 
 void App::scan_category(CatState& cat, category_scan::Session& session) {
+    if (m_before_category)
+        m_before_category(cat.def.id);
     category_scan::fill(cat, session, &m_cancel);
 }

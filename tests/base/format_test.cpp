@@ -215,6 +215,17 @@ private:
     std::optional<testing_support::ScopedEnv> m_env;
 };
 
+TEST_F(Format, TheMostNegativeTimeIsTheOldestAgeInsteadOfOverflowing) {
+    // A tmpfs accepts INT64_MIN as a modification time; now - t must not wrap
+    // round to a moment in the future ("just now").
+    use("en");
+    const std::time_t now = 1700000000;
+    EXPECT_EQ(fmt::relative(INT64_MIN, now), "292,271,023,045 y ago");
+    EXPECT_EQ(fmt::relative(INT64_MIN + 1, now), "292,271,023,045 y ago");
+    // The far future the other way round stays "just now".
+    EXPECT_EQ(fmt::relative(INT64_MAX, -now), "just now");
+}
+
 TEST_F(Format, DatesUseTheLanguagesOrderInLocalTime) {
     const std::time_t t = 1710417600;  // 2024-03-14 12:00 UTC
     {

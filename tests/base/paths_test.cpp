@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <fstream>
 #include <sstream>
@@ -211,6 +215,33 @@ TEST(ConfigDir, ALegacyFolderNamedLikeTheFileIsNotMoved) {
     const std::string dir = paths::config_dir();
     EXPECT_FALSE(testing_support::exists_no_follow(dir + "/settings.json"));
     EXPECT_TRUE(testing_support::is_dir_no_follow(home / ".config/Vetchmoor/settings.json"));
+}
+
+TEST(FdPath, AFolderIsReportedWhereItIsNowWithItsNameByteForByte) {
+    testing_support::TempDir t;
+    char* real = ::realpath(t.path().c_str(), nullptr);
+    ASSERT_NE(real, nullptr);
+    const std::string base = real;
+    std::free(real);
+    const std::string odd = "we ird\nname\xff";
+    testing_support::make_dirs(t.path(), odd);
+    testing_support::make_dirs(t.path(), "elsewhere");
+    const int fd = ::open((t / odd).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(paths::fd_path(fd), base + "/" + odd);
+    // Moved since it was opened: the answer follows the folder.
+    ASSERT_EQ(::rename((t / odd).c_str(), (t / "elsewhere/moved").c_str()), 0);
+    EXPECT_EQ(paths::fd_path(fd), base + "/elsewhere/moved");
+    ::close(fd);
+}
+
+TEST(FdPath, ADescriptorThatIsNoFolderOrNotOpenGivesNothing) {
+    int pipe_fds[2];
+    ASSERT_EQ(::pipe(pipe_fds), 0);
+    EXPECT_EQ(paths::fd_path(pipe_fds[0]), "");  // "pipe:[…]" is no path
+    ::close(pipe_fds[0]);
+    ::close(pipe_fds[1]);
+    EXPECT_EQ(paths::fd_path(pipe_fds[0]), "");
 }
 
 }  // namespace

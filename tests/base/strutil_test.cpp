@@ -40,6 +40,24 @@ TEST(JoinPath, AddsExactlyOneSlashAndKeepsEmptySides) {
     EXPECT_EQ(su::join_path("/a", "/x"), "/a//x");
 }
 
+struct UnderCase {
+    const char* path;
+    const char* folder;
+    bool under;
+};
+
+TEST(IsAtOrUnder, MatchesWholeComponentsAndTreatsRootAsHoldingEverything) {
+    const UnderCase cases[] = {
+        {"/a/b", "/a", true},     {"/a", "/a", true}, {"/ab", "/a", false}, {"/a/b", "/a/", true},
+        {"/a", "/a/", true},      {"/x", "/", true},  {"/", "/", true},     {"/", "//", true},
+        {"relative", "/", false}, {"", "/", false},   {"/a", "", false},    {"/a", "/a/b", false},
+        {"/a/bc", "/a/b", false}, {"a/b", "a", true},
+    };
+    for (const UnderCase& c : cases)
+        EXPECT_EQ(su::is_at_or_under(c.path, c.folder), c.under)
+            << "\"" << c.path << "\" under \"" << c.folder << "\"";
+}
+
 TEST(Prefixes, StartsAndEndsWithCompareBytesOnly) {
     EXPECT_TRUE(su::starts_with("", ""));
     EXPECT_TRUE(su::starts_with("abc", ""));
@@ -78,15 +96,47 @@ TEST(TruncateUtf8, NeverSplitsACharacter) {
         EXPECT_EQ(su::truncate_utf8(emoji, n), "x") << n;
 }
 
-TEST(Utf8Validation, StructuralRulesOnly) {
-    EXPECT_TRUE(su::is_valid_utf8(""));
-    EXPECT_TRUE(su::is_valid_utf8("plain"));
-    EXPECT_TRUE(su::is_valid_utf8("\xC0\x80"));      // overlong passes
-    EXPECT_TRUE(su::is_valid_utf8("\xED\xA0\x80"));  // surrogate passes
-    EXPECT_FALSE(su::is_valid_utf8("\x80"));
-    EXPECT_FALSE(su::is_valid_utf8("\xE2\x82"));
-    EXPECT_FALSE(su::is_valid_utf8("\xF8\x88\x80\x80\x80"));
-    EXPECT_FALSE(su::is_valid_utf8("a\xC3(b"));
+struct Utf8Case {
+    const char* bytes;
+    bool valid;
+    const char* why;
+};
+
+TEST(Utf8Validation, RejectsEverythingAStrictReaderRejects) {
+    const Utf8Case cases[] = {
+        {"", true, "empty"},
+        {"plain", true, "ASCII"},
+        {"\xC2\x80", true, "lowest two-byte character"},
+        {"\xE0\xA0\x80", true, "lowest three-byte character"},
+        {"\xED\x9F\xBF", true, "last character before the surrogates"},
+        {"\xEE\x80\x80", true, "first character after the surrogates"},
+        {"\xF0\x90\x80\x80", true, "lowest four-byte character"},
+        {"\xF4\x8F\xBF\xBF", true, "U+10FFFF"},
+        {"\xC0\x80", false, "overlong NUL"},
+        {"\xC1\xBF", false, "overlong ASCII"},
+        {"\xE0\x80\x80", false, "overlong three-byte form"},
+        {"\xF0\x80\x80\x80", false, "overlong four-byte form"},
+        {"\xED\xA0\x80", false, "encoded high surrogate"},
+        {"\xED\xBF\xBF", false, "encoded low surrogate"},
+        {"\xF4\x90\x80\x80", false, "U+110000"},
+        {"\xF5\x80\x80\x80", false, "lead byte F5"},
+        {"\xF7\xBF\xBF\xBF", false, "lead byte F7"},
+        {"\xFF", false, "byte FF"},
+        {"\x80", false, "stray continuation byte"},
+        {"\xE2\x82", false, "sequence cut at the end"},
+        {"\xF8\x88\x80\x80\x80", false, "five-byte form"},
+        {"a\xC3(b", false, "lead byte without its continuation"},
+    };
+    for (const Utf8Case& c : cases)
+        EXPECT_EQ(su::is_valid_utf8(c.bytes), c.valid) << c.why;
+}
+
+TEST(SanitizeUtf8, OverlongsSurrogatesAndOutOfRangeBecomeReplacementCharacters) {
+    // Each byte that cannot start a well-formed sequence is replaced on its
+    // own; the bytes after it are judged afresh.
+    EXPECT_EQ(su::sanitize_utf8("a\xC0\x80"), "a\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(su::sanitize_utf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(su::sanitize_utf8("\xF5z"), "\xEF\xBF\xBDz");
 }
 
 TEST(SanitizeUtf8, ReplacesEachOffendingByteAndKeepsTheRest) {

@@ -59,7 +59,7 @@ const std::vector<ExpectedRow> kRows = {
      "Eclipse configuration cache", "~/.eclipse — OSGi and index caches per installation"},
     {"eclipseHistory", G::Ides, I::Doc, Home,
      "eclipse-workspace/.metadata/.plugins/org.eclipse.core.resources/.history",
-     kWhole, S::Caution, false, {},
+     kWhole, S::Risky, false, {},
      "Eclipse local history", "Every saved version of your files in the workspace"},
     {"vscodeCachedData", G::Ides, I::Code, Config, "Code/CachedData", kDirs, S::Safe, false, {},
      "VS Code — CachedData", "One bundle per version the editor has ever run"},

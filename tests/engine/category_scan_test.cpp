@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+
 #include "test_support.h"
 
 namespace {
@@ -78,6 +81,65 @@ TEST(KeepNewest, MarksTheGreatestVersionAndTheFirstOfEqualOnes) {
     category_scan::mark_newest(none);
 }
 
+TEST(ToolOf, DropsTheVersionButNotDigitsThatBelongToTheName) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"toolchain-gccarmnoneeabi@1.90301.200702", "toolchain-gccarmnoneeabi"},
+        {"toolchain-gccarmnoneeabi", "toolchain-gccarmnoneeabi"},
+        {"kotlin-native-prebuilt-linux-x86_64-1.9.22", "kotlin-native-prebuilt-linux-x86_64"},
+        {"xtensa-esp32-elf", "xtensa-esp32-elf"},
+        {"esp-2021r2-patch5-8.4.0", "esp-2021r2-patch5"},
+        {"openocd-esp32-v0.12.0", "openocd-esp32"},
+        {"cmake-3.24", "cmake"},
+        {"jdk-17", "jdk"},
+        {"17.0.10", ""},
+        {"dependencies", "dependencies"},
+    };
+    for (const auto& [name, tool] : cases)
+        EXPECT_EQ(category_scan::tool_of(name), tool) << name;
+}
+
+TEST(Fill, ARowOfSeveralToolsKeepsTheNewestOfEachToolNotOneOfThemAll) {
+    FakeHome home;
+    make_tree(home.path(),
+              {".konan/kotlin-native-prebuilt-linux-x86_64-1.9.22/",
+               ".konan/kotlin-native-prebuilt-linux-x86_64-1.7.20/", ".konan/dependencies/",
+               ".platformio/packages/tool-scons/", ".platformio/packages/tool-scons@4.40400.0/",
+               ".platformio/packages/framework-arduinoespressif32/"});
+    category_scan::Session session(catalog::all());
+    std::set<std::string> kept;
+    for (const char* id : {"konan", "platformio"}) {
+        for (const Item& it : filled(row_of(id), session).items) {
+            if (it.keep_hint)
+                kept.insert(it.name);
+            EXPECT_EQ(it.safety, it.keep_hint ? SafetyLevel::Risky : SafetyLevel::Caution);
+        }
+    }
+    EXPECT_EQ(kept,
+              (std::set<std::string>{"kotlin-native-prebuilt-linux-x86_64-1.9.22", "dependencies",
+                                     "tool-scons@4.40400.0", "framework-arduinoespressif32"}));
+}
+
+TEST(Fill, AnEntryShowsTheLeastSafeOfItsRowsLevelAndItsOwn) {
+    FakeHome home;
+    make_tree(home.path(), {"p/a/build/o", "p/a/CMakeLists.txt", "p/b/build/o",
+                            "rpmbuild/SPECS/x.spec", "rpmbuild/BUILD/"});
+    catalog::set_projects_root(home / "p");
+    category_scan::Session session(catalog::all());
+    std::map<std::string, std::pair<SafetyLevel, std::string>> seen;
+    for (const char* id : {"buildDirs", "rpmbuild"}) {
+        for (const Item& it : filled(row_of(id), session).items)
+            seen[it.path.substr(home.path().size() + 1)] = {it.safety, it.detail};
+    }
+    catalog::set_projects_root("");
+    using S = SafetyLevel;
+    EXPECT_EQ(seen, (std::map<std::string, std::pair<S, std::string>>{
+                        {"p/a/build", {S::Safe, home / "p/a"}},
+                        {"p/b/build", {S::Caution, scanner::kNoProjectFile}},
+                        {"rpmbuild/BUILD", {S::Caution, home / "rpmbuild/BUILD"}},
+                        {"rpmbuild/SPECS", {S::Risky, home / "rpmbuild/SPECS"}},
+                    }));
+}
+
 TEST(CategoryTotals, CountOnlyMeasuredNonEmptySizesAndThreadsStayWithinSix) {
     CatState cat;
     for (std::int64_t s :
@@ -134,8 +196,9 @@ TEST(Fill, CancelledScanLeavesEntriesUnmeasured) {
 
 TEST(Session, OneProjectWalkServesEveryRowAndARescanWalksAnew) {
     FakeHome home;
-    make_tree(home.path(), {"p/a/node_modules/m", "p/a/build/o", "p/b/.venv/pyvenv.cfg",
-                            "p/b/__pycache__/c", "p/c/vendor/v"});
+    make_tree(home.path(),
+              {"p/a/node_modules/m", "p/a/build/o", "p/a/package.json", "p/a/CMakeLists.txt",
+               "p/b/.venv/pyvenv.cfg", "p/b/__pycache__/c", "p/c/vendor/v", "p/c/go.mod"});
     const scanner::ProjectScope scope = scanner::project_scope(catalog::all());
     category_scan::Session session(catalog::all());
     for (const CategoryDef& d : catalog::all()) {

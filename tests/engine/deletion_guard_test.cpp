@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -288,6 +289,26 @@ TEST(DeletionGuardLinks, ALinkIsJudgedWhereItIsAndALinkedParentWhereItLeads) {
                               {h + "/rootlink/opt/sdk", kFree},
                               {h + "/selflink/Documents", kProtectedSystemLocation},
                               {h + "/selflink/real", kFree},
+                          });
+}
+
+TEST(DeletionGuardLinks, AMountPointReachedThroughALinkedParentIsStillAMountPoint) {
+    // The table names the mount by its real path; the user may select it
+    // through a link to the folder holding it.
+    TempDir t;
+    make_dirs(t.path(), "real/disk");
+    char* resolved = ::realpath(t.path().c_str(), nullptr);
+    ASSERT_NE(resolved, nullptr);
+    const std::string real = resolved;
+    std::free(resolved);
+    make_symlink(real + "/real", t / "link");
+    const std::vector<mounts::Mount> table = {{"/", "ext4", "/dev/sda1", false},
+                                              {real + "/real/disk", "ext4", "/dev/sdb1", false}};
+    const Rules rules = make_rules(t.path(), table, "/home");
+    expect_reasons(rules, {
+                              {t / "link/disk", kProtectedSystemLocation},
+                              {real + "/real/disk", kProtectedSystemLocation},
+                              {t / "link/other", kFree},
                           });
 }
 

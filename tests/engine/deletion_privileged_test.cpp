@@ -15,9 +15,9 @@
 #include <fstream>
 #include <optional>
 
-#include "engine/deletion_guard.h"
 #include "deletion_support.h"
 #include "engine/deletion.h"
+#include "engine/deletion_guard.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ bool remove_in(const std::string& dir, const std::string& name,
                const std::vector<mounts::Mount>& table, bool kernel_checks) {
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     EXPECT_GE(fd, 0) << dir;
-    const bool gone = deletion::detail::remove_entry(fd, name, table, {64, kernel_checks});
+    const bool gone = deletion::detail::remove_entry(fd, name, table, {64, kernel_checks, {}});
     ::close(fd);
     return gone;
 }

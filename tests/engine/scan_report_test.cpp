@@ -164,6 +164,18 @@ TEST(JsonText, EscapesControlsAndReplacesBrokenUtf8) {
               std::string("a\"b\\c\nd\te\x01\x1f\x7f|\xEF\xBF\xBD\xEF\xBF\xBD|\xc3\xa9\0", 23));
 }
 
+TEST(JsonText, OverlongFormsSurrogatesAndBytesPastUnicodeAreReplaced) {
+    // A strict JSON reader refuses each of these inside a string.
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\xC0\x80", "\"a\xEF\xBF\xBD\xEF\xBF\xBD\""},
+        {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+        {"\xF4\x90\x80\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+        {"\xF5!", "\"\xEF\xBF\xBD!\""},
+    };
+    for (const auto& [raw, lit] : cases)
+        EXPECT_EQ(scan_report::json_string(raw), lit);
+}
+
 TEST(JsonText, HoldsEveryCategoryInOrderWithEntriesAndTotals) {
     Item kept = item("17.0.10", 3000, 1700000000);
     kept.safety = SafetyLevel::Risky;
@@ -220,6 +232,10 @@ TEST(TableText, SizesAndAgesReadLikeTheApp) {
         const std::time_t t = ago == 0 ? 0 : now - ago;
         EXPECT_EQ(scan_report::age_text(t, now), text) << ago;
     }
+}
+
+TEST(TableText, TheMostNegativeTimeIsTheOldestAgeInsteadOfOverflowing) {
+    EXPECT_EQ(scan_report::age_text(INT64_MIN, 2000000000), "292271023045 y");
 }
 
 TEST(TableText, OneAlignedLinePerEntryAndATotal) {

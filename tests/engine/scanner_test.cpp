@@ -18,9 +18,12 @@
 #include <filesystem>
 #include <future>
 #include <iostream>
+#include <map>
 #include <set>
+#include <sstream>
 #include <thread>
 
+#include "base/strutil.h"
 #include "engine/catalog.h"
 #include "test_support.h"
 
@@ -313,9 +316,10 @@ bool offered_anywhere(const std::map<std::string, std::set<std::string>>& o, con
 
 TEST(ProjectSearch, FindsProjectFoldersByRowWithNameAndDetail) {
     FakeHome home;
-    make_tree(home.path(), {"p/app/node_modules/", "p/app/build/", "p/web/.next/", "p/go/vendor/",
-                            "p/app/coverage/", "p/py/__pycache__/", "p/py/.venv/pyvenv.cfg",
-                            "p/and/.gradle/", "p/infra/.terraform/", "p/c/cmake-build-debug/"});
+    make_tree(home.path(),
+              {"p/app/node_modules/", "p/app/build/", "p/app/package.json", "p/web/.next/",
+               "p/go/vendor/", "p/app/coverage/", "p/py/__pycache__/", "p/py/.venv/pyvenv.cfg",
+               "p/and/.gradle/", "p/infra/.terraform/", "p/c/cmake-build-debug/"});
     const auto o = offered(home);
     EXPECT_EQ(o.at("nodeModules"), std::set<std::string>{"p/app/node_modules"});
     EXPECT_EQ(o.at("buildDirs"), (std::set<std::string>{"p/app/build", "p/c/cmake-build-debug"}));
@@ -368,6 +372,7 @@ TEST(ProjectSearch, NeverOffersInstalledToolsOrOtherRowsFolders) {
                                ".pyenv/versions/3.12.1/lib/python3.12/venv/",
                                "proj/venv/",
                                "proj/src/__init__.py",  // venv without pyvenv.cfg
+                               "proj/.venv/lib/",       // .venv without pyvenv.cfg
                                "proj/env/pyvenv.cfg",
                                "proj/env/lib/python3.12/site-packages/pkg/build/",
                                "conda/envs/e/conda-meta/",
@@ -400,6 +405,88 @@ TEST(ProjectSearch, ProjectsFolderInsideAnotherRowsFolderOffersNothing) {
     catalog::set_projects_root(home / "code");
     EXPECT_EQ(scanner::list(row("nodeModules"), nullptr).size(), 1u);
     catalog::set_projects_root("");
+}
+
+TEST(ProjectSearch, AProjectsFolderChosenInsideAToolsFolderIsSearched) {
+    // ~/go is fenced off for a search of the home; one of ~/go or ~/go/src
+    // itself must still find the projects there.
+    FakeHome home;
+    make_tree(home.path(), {"go/src/app/node_modules/", "go/src/app/package.json"});
+    catalog::set_projects_root(home / "go/src");
+    EXPECT_EQ(paths_of(scanner::list(row("nodeModules"), nullptr)),
+              (std::vector<std::string>{home / "go/src/app/node_modules"}));
+    catalog::set_projects_root(home / "go");
+    EXPECT_EQ(paths_of(scanner::list(row("nodeModules"), nullptr)),
+              (std::vector<std::string>{home / "go/src/app/node_modules"}));
+    catalog::set_projects_root("");
+    EXPECT_TRUE(scanner::list(row("nodeModules"), nullptr).empty());
+}
+
+struct VouchCase {
+    const char* tree;      // files and folders below the projects folder
+    const char* match;     // the match looked at
+    bool needs_a_project;  // shown as Caution with the note
+};
+
+TEST(ProjectSearch, AGenericNameIsVouchedForOnlyByAProjectFileOfAToolThatWritesThere) {
+    const VouchCase cases[] = {
+        {"a/build/ a/CMakeLists.txt", "a/build", false},
+        {"b/build/", "b/build", true},
+        {"c/build/ c/README.md c/src/main.c", "c/build", true},
+        {"d/target/ d/Cargo.toml", "d/target", false},
+        {"e/target/ e/package.json", "e/target", true},  // npm writes no target
+        {"f/dist/ f/pyproject.toml", "f/dist", false},
+        {"g/out/ g/build.gradle.kts", "g/out", false},
+        {"h/coverage/", "h/coverage", true},
+        {"i/vendor/ i/composer.json", "i/vendor", false},
+        {"j/vendor/", "j/vendor", true},
+        {"k/node_modules/", "k/node_modules", true},
+        {"l/node_modules/ l/package.json", "l/node_modules", false},
+        {"m/.gradle/ m/settings.gradle", "m/.gradle", false},
+        {"n/.next/", "n/.next", false},  // a name only one tool writes
+        {"o/cmake-build-debug/", "o/cmake-build-debug", false},
+    };
+    for (const VouchCase& c : cases) {
+        FakeHome home;
+        std::vector<std::string> entries;
+        std::istringstream words(c.tree);
+        for (std::string w; words >> w;)
+            entries.push_back("p/" + w);
+        make_tree(home.path(), entries);
+        catalog::set_projects_root(home / "p");
+        const scanner::ScannedInfo* found = nullptr;
+        std::vector<scanner::ScannedInfo> all;
+        for (const CategoryDef& d : catalog::all()) {
+            if (d.listing == ListingKind::Recursive) {
+                for (scanner::ScannedInfo& i : scanner::list(d, nullptr))
+                    all.push_back(std::move(i));
+            }
+        }
+        for (const scanner::ScannedInfo& i : all) {
+            if (i.path == home / ("p/" + std::string(c.match)))
+                found = &i;
+        }
+        catalog::set_projects_root("");
+        ASSERT_NE(found, nullptr) << c.match;
+        EXPECT_EQ(found->least_safety, c.needs_a_project ? SafetyLevel::Caution : SafetyLevel::Safe)
+            << c.tree;
+        EXPECT_EQ(found->detail, c.needs_a_project ? std::string(scanner::kNoProjectFile)
+                                                   : su::parent_of(found->path))
+            << c.tree;
+    }
+}
+
+TEST(FlatListing, TheUsersOwnFoldersInARowAreRisky) {
+    FakeHome home;
+    make_tree(home.path(),
+              {"rpmbuild/SPECS/", "rpmbuild/SOURCES/", "rpmbuild/BUILD/", "rpmbuild/RPMS/"});
+    std::map<std::string, SafetyLevel> level;
+    for (const scanner::ScannedInfo& i : scanner::list(row("rpmbuild"), nullptr))
+        level[i.name] = i.least_safety;
+    EXPECT_EQ(level, (std::map<std::string, SafetyLevel>{{"BUILD", SafetyLevel::Safe},
+                                                         {"RPMS", SafetyLevel::Safe},
+                                                         {"SOURCES", SafetyLevel::Risky},
+                                                         {"SPECS", SafetyLevel::Risky}}));
 }
 
 TEST(ProjectSearch, ToolVariableNamingTheHomeFencesNothing) {

@@ -7,6 +7,7 @@
 #include <cairo.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,6 +68,11 @@ struct AppProbe {
 
     void start_scan() { app.start_scan(); }
 
+    // fn runs on the scan worker before each category is filled (by id).
+    void before_each_category(std::function<void(const std::string&)> fn) {
+        app.m_before_category = std::move(fn);
+    }
+
     // Waits for the worker to finish and lets the poll collect it, as the
     // main loop would.
     bool wait_for_worker(std::chrono::seconds limit = std::chrono::seconds(60)) {
@@ -107,8 +113,7 @@ struct AppProbe {
     int highlight_group() const { return app.m_highlight_group; }
     void set_highlight_group(int g) { app.m_highlight_group = g; }
     void set_scanning(bool scanning) { app.m_scanning = scanning; }
-    std::string& status_message() { return app.m_status_message; }
-    bool& status_is_error() { return app.m_status_is_error; }
+    void set_status_error(bool error) { app.m_status_is_error = error; }
     PangoLanguage* pango_language() const { return pango_context_get_language(app.m_pango); }
     double donut_card_height() {
         std::lock_guard<std::mutex> lock(app.m_mutex);
@@ -131,6 +136,24 @@ struct AppProbe {
     void select_all_safe(CatState& cs) { app.select_all_safe(cs); }
     void select_none(CatState& cs) { app.select_none(cs); }
     bool worker_running() const { return app.m_worker_running; }
+
+    // --- Cleaning ---
+
+    bool start_clean() { return app.start_clean(); }
+    // Occupies the worker slot with body, as a scan or deletion would.
+    void run_worker(std::function<void()> body) {
+        app.m_worker_running = true;
+        app.m_worker = std::thread([this, body = std::move(body)] {
+            body();
+            app.m_worker_running = false;
+        });
+    }
+    // Caller holds mutex().
+    App::CleanPlan clean_plan() const { return app.plan_clean_locked(); }
+    std::string& status() { return app.m_status_message; }
+    bool status_is_error() const { return app.m_status_is_error; }
+    std::vector<std::string>& failed_paths() { return app.m_failed_paths; }
+    bool& failed_dialog_pending() { return app.m_failed_dialog_pending; }
 
     // --- Input ---
 

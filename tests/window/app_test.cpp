@@ -5,6 +5,10 @@
 #include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
 #include "app_probe.h"
 #include "base/i18n.h"
 #include "test_support.h"
@@ -139,7 +143,6 @@ TEST_F(AppTest, ARescanDropsSelectionsAndTheStatusLine) {
 }
 
 TEST_F(AppTest, CancellingPublishesTheCategoryInProgressAndStopsThere) {
-    // Enough categories that the worker is still busy when the test looks.
     const char* folders[] = {
         ".cache/JetBrains/a", ".local/share/JetBrains/b",  ".p2/pool/plugins/c",
         ".eclipse/d",         ".config/Code/CachedData/e", ".vscode/extensions/f",
@@ -148,32 +151,52 @@ TEST_F(AppTest, CancellingPublishesTheCategoryInProgressAndStopsThere) {
         make_dirs(home.path(), f);
         write_file(home / (std::string(f) + "/data"), 4096);
     }
-    for (int i = 0; i < 300; ++i) {
-        write_file(home / (".cargo/registry/i/f" + std::to_string(i)), 512);
-    }
-    probe.start_scan();
-    std::size_t in_progress = 0;
-    bool caught = false;
-    while (!caught) {
-        std::unique_lock<std::mutex> lock(probe.mutex());
-        for (std::size_t i = 2; i < probe.cats().size(); ++i) {
-            if (probe.cats()[i].scanning) {
-                // Cancel while holding the lock: the worker cannot publish
-                // this category before it sees the request.
-                probe.cancel_flag() = true;
-                in_progress = i;
-                caught = true;
-                break;
-            }
+    // The worker waits at the fourth category until the cancel is in.
+    static constexpr const char* kHeld = "eclipseConfig";
+    std::mutex gate_mutex;
+    std::condition_variable gate;
+    bool reached = false;
+    bool open = false;
+    probe.before_each_category([&](const std::string& id) {
+        if (id != kHeld)
+            return;
+        std::unique_lock<std::mutex> lock(gate_mutex);
+        reached = true;
+        gate.notify_all();
+        gate.wait(lock, [&] { return open; });
+    });
+    const auto release = [&] {
+        {
+            std::lock_guard<std::mutex> lock(gate_mutex);
+            open = true;
         }
-        lock.unlock();
-        if (!caught && !probe.worker_running())
-            break;
-        if (!caught)
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        gate.notify_all();
+    };
+    // However the test ends, the worker is let go, so that it can be joined.
+    struct ReleaseAtExit {
+        const std::function<void()> release;
+        ~ReleaseAtExit() { release(); }
+    } const at_exit{release};
+    probe.start_scan();
+    {
+        std::unique_lock<std::mutex> lock(gate_mutex);
+        // A bound only so that a broken worker fails the test instead of
+        // hanging it; the gate, not the clock, orders the steps.
+        ASSERT_TRUE(gate.wait_for(lock, std::chrono::seconds(60), [&] { return reached; }));
     }
-    ASSERT_TRUE(caught) << "the scan finished before it could be cancelled";
+    std::size_t in_progress = 0;
+    {
+        std::lock_guard<std::mutex> lock(probe.mutex());
+        while (in_progress < probe.cats().size() && probe.cats()[in_progress].def.id != kHeld)
+            ++in_progress;
+        ASSERT_LT(in_progress, probe.cats().size());
+        ASSERT_GE(in_progress, 2u);
+        EXPECT_TRUE(probe.cats()[in_progress].scanning);
+        probe.cancel_flag() = true;
+    }
+    release();
     ASSERT_TRUE(probe.wait_for_worker());
+    probe.before_each_category(nullptr);
     std::lock_guard<std::mutex> lock(probe.mutex());
     for (std::size_t i = 0; i < probe.cats().size(); ++i) {
         EXPECT_EQ(probe.cats()[i].did_scan, i <= in_progress) << probe.cats()[i].def.id;
@@ -192,7 +215,8 @@ TEST_F(AppTest, ARescanWhileScanningReplacesTheRunningScan) {
     probe.key(GDK_KEY_F5);
     ASSERT_TRUE(probe.wait_for_worker());
     std::lock_guard<std::mutex> lock(probe.mutex());
-    for (const CatState& cs : probe.cats()) EXPECT_TRUE(cs.did_scan) << cs.def.id;
+    for (const CatState& cs : probe.cats())
+        EXPECT_TRUE(cs.did_scan) << cs.def.id;
     ASSERT_NE(cat("gradleCaches"), nullptr);
     EXPECT_EQ(cat("gradleCaches")->items.size(), 40u);
     ASSERT_NE(cat("pipCache"), nullptr);
@@ -309,6 +333,18 @@ TEST_F(AppTest, AClickReachesOnlyTheScreenThatRegisteredItsTarget) {
     stray.screen = App::Screen::Sidebar;
     probe.route(stray);
     EXPECT_EQ(probe.selection(), "a");
+}
+
+TEST_F(AppTest, TheScanShortcutsAreRefusedWhileADeletionRuns) {
+    make_dirs(home.path(), ".cache/pip/x");
+    probe.cleaning() = true;
+    probe.key(GDK_KEY_F5);
+    probe.key(GDK_KEY_r, GDK_CONTROL_MASK);
+    EXPECT_FALSE(probe.scanning());
+    probe.cleaning() = false;
+    probe.key(GDK_KEY_F5);
+    EXPECT_TRUE(probe.scanning());
+    ASSERT_TRUE(probe.wait_for_worker());
 }
 
 TEST_F(AppTest, StaleTargetIndexesDoNothing) {

@@ -68,7 +68,10 @@ bool App::toolbar_on_key(unsigned keyval, GdkModifierType state) {
         keyval == GDK_KEY_F5 || (keyval == GDK_KEY_r && (state & GDK_CONTROL_MASK) != 0);
     if (!rescan)
         return false;
-    start_scan();
+    // Like the button: a running deletion is never interrupted, and starting a
+    // scan would wait for it on the main thread.
+    if (!m_cleaning)
+        start_scan();
     request_redraw();
     return true;
 }

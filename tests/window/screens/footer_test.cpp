@@ -69,10 +69,10 @@ TEST_F(FooterTest, TheRuleSpansTheWindowAndTheSeparatorMovesOnlyForWideValues) {
 TEST_F(FooterTest, TheStatusLineIsRedForAFailureAndGreenOtherwise) {
     for (bool error : {true, false}) {
         SCOPED_TRACE(error);
-        probe.status_message() = error ? "2 entries could not be deleted" : "8 MB freed";
-        probe.status_is_error() = error;
+        probe.status() = error ? "2 entries could not be deleted" : "8 MB freed";
+        probe.set_status_error(error);
         cairo_surface_t* s = probe.draw(1100, 720, true);
-        const App::DrawnText* line = probe.find_text(probe.status_message());
+        const App::DrawnText* line = probe.find_text(probe.status());
         ASSERT_NE(line, nullptr);
         EXPECT_EQ(probe.find_text("found in total: " + fmt::bytes(8 * kMiB)), nullptr);
         int red = 0, green = 0;

@@ -1,0 +1,191 @@
+// Deleting the selection from the window's state: what the plan takes, what
+// the worker removes from disk and from the lists, and how failures reach the
+// status line, the failure dialog's data and the "Remove manually" list.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "app_probe.h"
+#include "base/format.h"
+#include "base/i18n.h"
+#include "test_support.h"
+#include "window/app.h"
+
+namespace {
+
+using testing_support::exists_no_follow;
+using testing_support::FakeHome;
+using testing_support::make_dirs;
+using testing_support::write_file;
+
+class AppCleanTest : public ::testing::Test {
+protected:
+    void SetUp() override { I18n::instance().set_language("en"); }
+    void TearDown() override { I18n::instance().set_language("en"); }
+
+    // An item for a folder that exists under the fake home, holding bytes.
+    Item real_item(const std::string& rel, std::int64_t size, bool selected = true) {
+        make_dirs(home.path(), rel);
+        write_file(home / (rel + "/f"), 4096);
+        return item(home / rel, size, selected);
+    }
+    // An item whose parent folder does not exist: its deletion fails.
+    Item failing_item(const std::string& name, std::int64_t size = 100) {
+        return item(home / ("missing-parent/" + name), size, true);
+    }
+    static Item item(const std::string& path, std::int64_t size, bool selected) {
+        Item it;
+        it.path = path;
+        it.name = path.substr(path.rfind('/') + 1);
+        it.size = size;
+        it.size_known = size >= 0;
+        it.selected = selected;
+        return it;
+    }
+
+    void set_cats(std::vector<std::vector<Item>> lists) {
+        std::lock_guard<std::mutex> lock(probe.mutex());
+        probe.cats().clear();
+        int n = 0;
+        for (auto& items : lists) {
+            CatState cs;
+            cs.def.id = "c" + std::to_string(n++);
+            cs.def.title = cs.def.id;
+            cs.items = std::move(items);
+            cs.did_scan = true;
+            probe.cats().push_back(std::move(cs));
+        }
+    }
+
+    std::vector<std::string> listed_paths() {
+        std::vector<std::string> out;
+        for (const CatState& cs : probe.cats()) {
+            for (const Item& it : cs.items)
+                out.push_back(it.path);
+        }
+        return out;
+    }
+
+    void clean_to_completion() {
+        ASSERT_TRUE(probe.start_clean());
+        ASSERT_TRUE(probe.wait_for_worker());
+        EXPECT_FALSE(probe.cleaning()) << "the poll collects the worker";
+    }
+
+    FakeHome home;
+    App app;
+    AppProbe probe{app};
+};
+
+}  // namespace
+
+// --- Plan ---
+
+TEST_F(AppCleanTest, ThePlanTakesOnlyTickedUnprotectedItemsAndCountsUnknownSizes) {
+    set_cats({{item("/x/a", 100, true), item("/x/b", 50, false), item("/x/c", -1, true)},
+              {item("/", 9000, true), item("/usr", 10, true), item("/x/d", 0, true)}});
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    const App::CleanPlan plan = probe.clean_plan();
+    EXPECT_EQ(plan.paths, (std::vector<std::string>{"/x/a", "/x/c", "/x/d"}));
+    EXPECT_EQ(plan.bytes, 100);
+    EXPECT_EQ(plan.unknown, 1);
+    EXPECT_EQ(plan.skipped, 2) << "/ and /usr are protected";
+    EXPECT_FALSE(plan.skipped_reason.empty());
+}
+
+// --- Worker ---
+
+TEST_F(AppCleanTest, DeletedItemsVanishFromDiskAndListsAndTheStatusSaysWhatWasFreed) {
+    set_cats({{real_item("cache/a", 3000), real_item("cache/b", 2000, false)},
+              {real_item("cache/c", 1000)}});
+    clean_to_completion();
+    EXPECT_FALSE(exists_no_follow(home / "cache/a"));
+    EXPECT_FALSE(exists_no_follow(home / "cache/c"));
+    EXPECT_TRUE(exists_no_follow(home / "cache/b/f")) << "an unticked entry was touched";
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    EXPECT_EQ(listed_paths(), std::vector<std::string>{home / "cache/b"});
+    EXPECT_EQ(probe.status(), I18n::instance().trf("%s freed", fmt::bytes(4000)));
+    EXPECT_FALSE(probe.status_is_error());
+    EXPECT_FALSE(probe.failed_dialog_pending());
+    EXPECT_TRUE(probe.manual().empty());
+}
+
+TEST_F(AppCleanTest, AnUnmeasuredEntryMakesTheFreedSizeALowerBound) {
+    set_cats({{real_item("cache/a", 3000), real_item("cache/b", -1)}});
+    clean_to_completion();
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    EXPECT_EQ(probe.status(), I18n::instance().trf("At least %s freed", fmt::bytes(3000)));
+}
+
+TEST_F(AppCleanTest, TwoOfFiveFailingLeaveThreeDeletedAndTwoForManualRemoval) {
+    set_cats({{real_item("cache/a", 10), failing_item("x"), real_item("cache/b", 10)},
+              {failing_item("y"), real_item("cache/c", 10)}});
+    clean_to_completion();
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    EXPECT_EQ(listed_paths(),
+              (std::vector<std::string>{home / "missing-parent/x", home / "missing-parent/y"}));
+    for (const CatState& cs : probe.cats()) {
+        for (const Item& it : cs.items)
+            EXPECT_TRUE(it.selected) << "a failed item stays ticked: " << it.path;
+    }
+    EXPECT_TRUE(probe.status_is_error());
+    EXPECT_FALSE(probe.status().empty());
+    EXPECT_EQ(probe.failed_paths().size(), 2u);
+    EXPECT_TRUE(probe.failed_dialog_pending());
+    ASSERT_EQ(probe.manual().size(), 2u);
+    EXPECT_EQ(probe.manual()[0].path, home / "missing-parent/x");
+    EXPECT_EQ(probe.manual()[1].path, home / "missing-parent/y");
+    for (const Item& row : probe.manual()) {
+        EXPECT_FALSE(row.selected);
+        EXPECT_EQ(row.detail, probe.status()) << "the row carries its failure's reason";
+    }
+}
+
+TEST_F(AppCleanTest, DeletingTheSameFailingItemTwiceListsItOnce) {
+    set_cats({{failing_item("x")}});
+    clean_to_completion();
+    {
+        std::lock_guard<std::mutex> lock(probe.mutex());
+        probe.failed_dialog_pending() = false;
+    }
+    clean_to_completion();
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    EXPECT_EQ(probe.manual().size(), 1u);
+    EXPECT_TRUE(probe.failed_dialog_pending()) << "the second failure is reported again";
+}
+
+TEST_F(AppCleanTest, OnlyProtectedItemsTickedDeleteNothingAndChangeNothing) {
+    // The guard's notion of the home is fixed once per process, so the
+    // system folders stand in for every protected place here.
+    set_cats({{item("/usr", 10, true), item("/etc", 10, true)}});
+    clean_to_completion();
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    EXPECT_EQ(listed_paths().size(), 2u);
+    EXPECT_TRUE(probe.status().empty());
+    EXPECT_FALSE(probe.failed_dialog_pending());
+    EXPECT_TRUE(exists_no_follow("/etc"));
+}
+
+TEST_F(AppCleanTest, ADeletionCannotStartWhileAnotherWorkerRuns) {
+    set_cats({{real_item("cache/a", 10)}});
+    std::promise<void> release;
+    std::shared_future<void> gate = release.get_future().share();
+    probe.run_worker([gate] { gate.wait(); });
+    EXPECT_FALSE(probe.start_clean());
+    release.set_value();
+    ASSERT_TRUE(probe.wait_for_worker());
+    EXPECT_TRUE(exists_no_follow(home / "cache/a"));
+}
+
+TEST_F(AppCleanTest, AFinishedWorkerNotYetCollectedDoesNotBlockTheDeletion) {
+    set_cats({{real_item("cache/a", 10)}});
+    ASSERT_TRUE(probe.start_clean());
+    // Let the worker end but do not run the poll.
+    while (probe.worker_running())
+        std::this_thread::yield();
+    set_cats({{real_item("cache/b", 10)}});
+    EXPECT_TRUE(probe.start_clean());
+    ASSERT_TRUE(probe.wait_for_worker());
+    EXPECT_FALSE(exists_no_follow(home / "cache/b"));
+}
