@@ -1,19 +1,20 @@
 // frame_time — how long one complete frame takes to draw offscreen, on a fake
-// home where every category of the catalog holds entries, for the main view
-// and with each overlay open. Prints the median and the 95th percentile per
-// screen and window size, and the ratio to a reference frame
+// home where every category of the catalog holds entries: the overview, a
+// category of 10,000 entries with long names and paths (at its top and in its
+// middle), the manual list with 500 rows, and each overlay. Prints the median and the 95th
+// percentile per screen and window size, and the ratio to a reference frame
 // that only fills the window and draws one line of text (the floor any frame
 // pays for a surface and a Pango layout).
 //
 //   build/bench/frame_time [FRAMES]
 #include <cairo.h>
 #include <pango/pangocairo.h>
-#include <time.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -48,58 +49,6 @@ void populate(const std::string& home) {
     }
 }
 
-struct Timing {
-    double median, p95;  // wall-clock milliseconds
-    double cpu_median;   // milliseconds of this thread's CPU time
-};
-
-// This thread's CPU time: on a loaded machine the wall clock also counts the
-// time other processes held the cores.
-double thread_cpu_ms() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-Timing time_frames(AppProbe& probe, int w, int h, int frames) {
-    std::vector<double> times, cpu;
-    probe.draw(w, h);  // warm the font caches
-    for (int i = 0; i < frames; ++i) {
-        const double cpu_start = thread_cpu_ms();
-        const auto start = Clock::now();
-        probe.draw(w, h);
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        cpu.push_back(thread_cpu_ms() - cpu_start);
-    }
-    return Timing{percentile(times, 0.5), percentile(times, 0.95), percentile(cpu, 0.5)};
-}
-
-// The main view and each overlay, set up as the window would show them.
-struct View {
-    const char* name;
-    void (*open)(AppProbe&);
-};
-const View kViews[] = {
-    {"main", [](AppProbe& p) { p.overlay() = App::Overlay::None; }},
-    {"dialog",
-     [](AppProbe& p) {
-         p.show_dialog("Delete permanently?",
-                       "This cannot be undone. Caches and build folders are recreated by their "
-                       "tools; anything marked Risky is not.",
-                       {{App::CMD_CANCEL, "Cancel", false, true},
-                        {App::CMD_CANCEL, "Delete permanently", true, false}});
-     }},
-    {"about", [](AppProbe& p) { p.overlay() = App::Overlay::About; }},
-    {"settings",
-     [](AppProbe& p) {
-         p.open_settings();
-         p.fm_text() = "nautilus --new-window --no-desktop --select %s " + std::string(200, 'a');
-         p.fm_editing() = true;
-         p.fm_caret() = p.fm_text().size() / 2;
-     }},
-    {"language", [](AppProbe& p) { p.overlay() = App::Overlay::Language; }},
-};
-
 double reference_frame_ms(int w, int h, int frames) {
     PangoContext* pango = pango_font_map_create_context(pango_cairo_font_map_get_default());
     std::vector<double> times;
@@ -119,6 +68,82 @@ double reference_frame_ms(int w, int h, int frames) {
     }
     g_object_unref(pango);
     return percentile(times, 0.5);
+}
+
+// CPU time of this thread: on a machine shared with other work, wall-clock
+// times include the waits for a core; this is what the frame itself cost.
+double thread_cpu_ms() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+// Entries with names and paths far longer than a card, so every frame
+// truncates; sizes and ages differ so that no two rows read the same.
+std::vector<Item> long_items(int n, const std::string& stem) {
+    std::vector<Item> items;
+    items.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        Item it;
+        it.name = stem + "-" + std::to_string(i) + "-with-a-name-longer-than-any-card-can-show";
+        it.path = "/home/someone/work/clients/a-long-client-name/projects/" + it.name +
+                  "/build/intermediates/merged_native_libs/release/out/lib/arm64-v8a";
+        it.size = static_cast<std::int64_t>(n - i) * 4096 * 37;
+        it.size_known = true;
+        it.modified = 1700000000 - i * 3600;
+        it.safety = static_cast<SafetyLevel>(i % 3);
+        it.selected = i % 7 == 0;
+        items.push_back(std::move(it));
+    }
+    return items;
+}
+
+// Times one screen at both window sizes, with the probe's state as it is.
+// Each overlay, set up as the window would show it.
+struct Overlay {
+    const char* name;
+    void (*open)(AppProbe&);
+};
+const Overlay kOverlays[] = {
+    {"dialog",
+     [](AppProbe& p) {
+         p.show_dialog("Delete permanently?",
+                       "This cannot be undone. Caches and build folders are recreated by their "
+                       "tools; anything marked Risky is not.",
+                       {{App::CMD_CANCEL, "Cancel", false, true},
+                        {App::CMD_CANCEL, "Delete permanently", true, false}});
+     }},
+    {"about", [](AppProbe& p) { p.overlay() = App::Overlay::About; }},
+    {"settings",
+     [](AppProbe& p) {
+         p.open_settings();
+         p.fm_text() = "nautilus --new-window --no-desktop --select %s " + std::string(200, 'a');
+         p.fm_editing() = true;
+         p.fm_caret() = p.fm_text().size() / 2;
+     }},
+    {"language", [](AppProbe& p) { p.overlay() = App::Overlay::Language; }},
+};
+
+void report(AppProbe& probe, const char* screen, int frames) {
+    for (const auto& [w, h] : {std::pair{1100, 720}, std::pair{1920, 1080}}) {
+        std::vector<double> times, cpu;
+        probe.draw(w, h);  // warm the font caches
+        for (int i = 0; i < frames; ++i) {
+            const double cpu_start = thread_cpu_ms();
+            const auto start = Clock::now();
+            probe.draw(w, h);
+            times.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            cpu.push_back(thread_cpu_ms() - cpu_start);
+        }
+        const double median = percentile(times, 0.5);
+        const double reference = reference_frame_ms(w, h, frames);
+        std::printf(
+            "%-10s %4dx%-4d  median %.2f ms  p95 %.2f ms  (cpu median %.2f ms  p95 %.2f ms)  "
+            "reference %.2f ms  ratio %.1f\n",
+            screen, w, h, median, percentile(times, 0.95), percentile(cpu, 0.5),
+            percentile(cpu, 0.95), reference, median / reference);
+    }
 }
 
 }  // namespace
@@ -232,17 +257,27 @@ int main(int argc, char** argv) {
     }
     std::printf("fake home: %zu categories with entries, %zu entries; %d frames per size\n",
                 categories, entries, frames);
-    for (const auto& [w, h] : {std::pair{1100, 720}, std::pair{1920, 1080}}) {
-        const double reference = reference_frame_ms(w, h, frames);
-        for (const View& v : kViews) {
-            v.open(probe);
-            const Timing t = time_frames(probe, w, h, frames);
-            std::printf(
-                "%-8s %4dx%-4d  median %.2f ms  p95 %.2f ms  cpu median %.2f ms  reference %.2f ms "
-                " "
-                "ratio %.1f\n",
-                v.name, w, h, t.median, t.p95, t.cpu_median, reference, t.median / reference);
-        }
+    report(probe, "overview", frames);
+
+    {
+        std::lock_guard<std::mutex> lock(probe.mutex());
+        CatState big = probe.cats().front();
+        big.def.id = "bench-10000";
+        big.items = long_items(10000, "entry");
+        probe.cats().push_back(std::move(big));
+        probe.manual() = long_items(500, "manual");
+    }
+    probe.selection() = "bench-10000";
+    report(probe, "category", frames);
+    probe.scroll() = 500000;  // the middle of the list
+    report(probe, "cat-middle", frames);
+    probe.selection() = App::SEL_MANUAL;
+    probe.scroll() = 0;
+    report(probe, "manual", frames);
+    probe.selection().clear();
+    for (const Overlay& o : kOverlays) {
+        o.open(probe);
+        report(probe, o.name, frames);
         probe.overlay() = App::Overlay::None;
     }
     return 0;

@@ -26,9 +26,13 @@ struct WindowGeometry {
 
 class GeometryStore {
 public:
-    // The minimum and default window size.
-    static constexpr int MIN_WIDTH = 1100;
-    static constexpr int MIN_HEIGHT = 720;
+    // The smallest window the layout works in: a 1366×768 laptop with a panel,
+    // or a 1080p screen at scale 2 (960×540 logical, less the panel).
+    static constexpr int MIN_WIDTH = 900;
+    static constexpr int MIN_HEIGHT = 560;
+    // The size of a first start, before any geometry was saved.
+    static constexpr int DEFAULT_WIDTH = 1100;
+    static constexpr int DEFAULT_HEIGHT = 720;
     // Marks a coordinate the file does not hold (no real screen reaches it).
     static constexpr int NONE = -1000000;
 

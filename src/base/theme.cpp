@@ -1,6 +1,7 @@
 // theme — colours and palettes. See theme.h.
 #include "base/theme.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -73,6 +74,48 @@ std::string mix_hex(const std::string& fg, const std::string& bg, double alpha) 
     return rgb_to_hex(mix(f, b, alpha));
 }
 
+double luminance(const Rgb& c) {
+    const auto linear = [](double v) {
+        v = clamp_unit(v, 0.0);
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.r) + 0.7152 * linear(c.g) + 0.0722 * linear(c.b);
+}
+
+double contrast_ratio(const Rgb& a, const Rgb& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+std::string readable_on(const std::string& fg, const std::string& bg, double min_ratio) {
+    Rgb f, b;
+    if (!hex_to_rgb(fg, f) || !hex_to_rgb(bg, b))
+        return fg;
+    if (contrast_ratio(f, b) >= min_ratio)
+        return fg;
+    // Mid-grey backgrounds reach more contrast with black than with white
+    // from a luminance of about 0.18 up.
+    const Rgb target = luminance(b) > 0.18 ? Rgb{0, 0, 0} : Rgb{1, 1, 1};
+    // The ratio is checked on the printed colour: rounding to bytes may
+    // otherwise lose the last hundredth that reached it.
+    std::string shade = fg;
+    for (int step = 1; step <= 20; ++step) {
+        shade = rgb_to_hex(mix(target, f, step / 20.0));
+        Rgb printed;
+        hex_to_rgb(shade, printed);
+        if (contrast_ratio(printed, b) >= min_ratio)
+            break;
+    }
+    return shade;
+}
+
+std::string text_on_fill(const std::string& fill, double min_ratio) {
+    Rgb f;
+    if (hex_to_rgb(fill, f) && contrast_ratio(Rgb{1, 1, 1}, f) >= min_ratio)
+        return "#FFFFFF";
+    return readable_on(fill, fill, min_ratio);
+}
+
 Rgb hsb(double h, double s, double b) {
     // An infinite hue has no fractional part to wrap to; it counts as red.
     h = std::isfinite(h) ? h - std::floor(h) : 0.0;
@@ -112,17 +155,17 @@ Palette Palette::light() {
     p.bar = "#FFFFFF";
     p.divider = "#E6E6E6";
     p.text = "#1E1E1E";
-    p.secondary = "#808080";
+    p.secondary = "#6B6B70";
     p.accent = kBrandPink;
     p.control = "#FFFFFF";
     p.control_edge = "#C8C8C8";
     p.track = "#ECECEC";
     p.warn_bg = "#FDF0DF";
-    p.warn_fg = "#B26A00";
+    p.warn_fg = "#995A00";
     p.danger_bg = "#FDECEB";
     p.danger_fg = "#C4342A";
     p.ok_bg = "#E4F6E8";
-    p.ok_fg = "#1E8E3E";
+    p.ok_fg = "#197A35";
     return p;
 }
 
@@ -133,7 +176,7 @@ Palette Palette::dark_() {
     p.bar = "#2C2C2E";
     p.divider = "#3A3A3C";
     p.text = "#E5E5E7";
-    p.secondary = "#98989D";
+    p.secondary = "#A8A8AD";
     p.accent = "#FF6FAC";
     p.control = "#3A3A3C";
     p.control_edge = "#4E4E50";

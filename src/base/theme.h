@@ -43,6 +43,28 @@ std::string mix_hex(const std::string& fg, const std::string& bg, double alpha);
 // to 0–1. Non-finite input counts as 0, so the result is always a colour.
 Rgb hsb(double h, double s, double b);
 
+// WCAG 2 relative luminance of a colour, 0 (black) to 1 (white).
+double luminance(const Rgb& c);
+
+// WCAG 2 contrast ratio of two colours, from 1 (equal) to 21 (black on white);
+// the order of the arguments does not matter.
+double contrast_ratio(const Rgb& a, const Rgb& b);
+
+// Text in the hue of fg that reads on bg at min_ratio or better: fg itself
+// when it already does, else fg mixed towards black (on a light bg) or white
+// (on a dark one) in the smallest of twenty steps that reaches the ratio.
+// Unparsable colours give fg back unchanged.
+std::string readable_on(const std::string& fg, const std::string& bg, double min_ratio);
+
+// The colour of a label drawn on a filled shape: white when white reads on
+// the fill at min_ratio, else a dark shade of the fill's own hue that does.
+std::string text_on_fill(const std::string& fill, double min_ratio);
+
+// The smallest contrast the window's texts keep: normal text, and text of
+// 18.5 px bold or 24 px regular and up.
+inline constexpr double kMinTextContrast = 4.5;
+inline constexpr double kMinLargeTextContrast = 3.0;
+
 // The product's own colours, the same in both appearances: the pink of its
 // chips and prominent buttons and the orange its gradients fade to.
 inline constexpr const char* kBrandPink = "#FF599E";

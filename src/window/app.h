@@ -104,7 +104,11 @@ public:
         Toolbar,
         Sidebar,
         Content,  // the content region itself: its states and scrolling
-        Dialog,   // the overlays, each with the scrim behind it
+        Overview,
+        Category,  // a category's entries
+        Manual,    // the "Remove manually" list
+        Footer,
+        Dialog,  // the overlays, each with the scrim behind it
         About,
         Settings,
         Language,
@@ -259,6 +263,13 @@ private:
     void select_all_safe(CatState& cat);
     void select_none(CatState& cat);
     std::string ltr(const std::string& s) const;
+    // The category holds an entry whose size could not be measured.
+    bool has_unmeasured(const CatState& cat) const;
+    // Some category is neither scanned nor being scanned: the last scan was
+    // cancelled or never started.
+    bool scan_unfinished() const;
+    // A size for display, isolated; "at least …" when partial.
+    std::string size_text(std::int64_t bytes, bool partial) const;
 
     // app_input.cpp — the routing; the screens below hold the behaviour.
     void on_click(double x, double y, bool right);
@@ -281,6 +292,9 @@ private:
     RectF mirror(RectF r) const;
     double mirror_x(double x) const;
     PangoLayout* layout_for(const std::string& text, Font font) const;
+    // The laid-out text of a label, kept for later frames; owned by the cache.
+    PangoLayout* shaped_layout(const std::string& text, Font font) const;
+    void drop_layouts() const;
     double measure_text(const std::string& text, Font font) const;
     double font_height(Font font) const;
     double draw_label_rgb(const std::string& text, Font font, RectF r, Rgb colour, double alpha);
@@ -303,6 +317,9 @@ private:
                            double alpha = 1.0);
     void draw_hairline(double y, double x0, double x1);
     void draw_bar(RectF r, double fraction, const std::string& hex);
+    // The thumb along the inner trailing edge of a scrolled region; nothing
+    // when everything fits.
+    void draw_scroll_thumb(RectF region, double scroll, double content_height);
     RectF draw_pill(double x, double y, const std::string& text, Font font, const std::string& hex,
                     double bg_alpha);
     RectF draw_button(double x, double y, const std::string& label, bool prominent, bool enabled);
@@ -317,7 +334,9 @@ private:
     // draw/frame.cpp
     void compute_layout();
     void draw_all(cairo_t* cr);
-    void draw_footer();
+    // Gives the Pango context the interface language, so that fonts are
+    // chosen for its script; cached measurements are dropped on a change.
+    void sync_pango_language();
 
     // screens/toolbar.cpp — the bar along the top and the scan shortcuts.
     void draw_toolbar();
@@ -353,7 +372,9 @@ private:
     // screens/content.cpp — the content region: which screen fills it, its
     // scroll thumb and the keys that scroll it.
     void draw_content();
+    void draw_content_screen();
     void scroll_content(double delta);
+    void content_on_click(const HitTarget& target);
     bool content_on_key(unsigned keyval, GdkModifierType state);
 
     // overlays/overlay.cpp — the scrim, the dispatch to the open panel, the
@@ -390,9 +411,35 @@ private:
     void draw_language();
     void language_on_click(const HitTarget& target);
 
-    // screens/states.cpp
+    // screens/states.cpp — full-area states of the content region.
     void draw_scanning_state(RectF area);
     void draw_empty_state(RectF area);
+    // A scan that ended before every category was scanned, with Rescan.
+    void draw_unfinished_state(RectF area);
+
+    // screens/overview.cpp — the reclaimable total, the donut by group with
+    // its legend, and the biggest categories.
+    void draw_overview();
+    void draw_hero_card(RectF card);
+    double donut_card_height();
+    void draw_donut(RectF card);
+    // Draws the card with its top at y and moves y to its bottom.
+    void draw_top_consumers(RectF area, double& y);
+    void overview_on_click(const HitTarget& target);
+
+    // screens/category.cpp — one category's entries as selectable cards.
+    void draw_category_detail();
+    void draw_category_header(const CatState& cat, int cat_index, RectF column);
+    void draw_item_row(const Item& item, int index, RectF r, std::int64_t max_size,
+                       const std::string& colour);
+    void category_on_click(const HitTarget& target, bool right);
+
+    // screens/manual.cpp — entries the user removes with the file manager.
+    void draw_manual_list();
+    void draw_manual_row(const Item& item, int index, RectF r);
+
+    // screens/footer.cpp — the selection total, status line and delete button.
+    void draw_footer();
 
     // --- main thread only
     GtkWidget* m_window = nullptr;    // top-level window; null before build_window
@@ -440,7 +487,10 @@ private:
     // changes once created.
     mutable std::unordered_map<std::string, double> m_text_widths;
     mutable double m_font_heights[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-    double m_mouse_x = -1;  // last pointer position; -1 outside the window
+    // Labels already shaped, keyed like m_text_widths; each holds a reference.
+    mutable std::unordered_map<std::string, PangoLayout*> m_layouts;
+    std::string m_pango_language;  // the language m_pango lays text out for
+    double m_mouse_x = -1;         // last pointer position; -1 outside the window
     double m_mouse_y = -1;
     Act m_hover_act = Act::None;  // the target under the pointer
     int m_hover_index = 0;

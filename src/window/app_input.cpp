@@ -61,10 +61,19 @@ void App::route_click(const HitTarget& target, bool right) {
             language_on_click(target);
             break;
         case Screen::Content:
+            content_on_click(target);
+            break;
+        case Screen::Overview:
+            overview_on_click(target);
+            break;
+        case Screen::Category:
+            category_on_click(target, right);
+            break;
+        case Screen::Manual:
+        case Screen::Footer:
         case Screen::None:
             break;
     }
-    (void)right;  // no screen in this build reacts to the secondary button
 }
 
 void App::on_key(unsigned keyval, GdkModifierType state) {

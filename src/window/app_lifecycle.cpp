@@ -53,6 +53,7 @@ App::App() = default;
 
 App::~App() {
     cancel_scan();
+    drop_layouts();
     if (m_pango != nullptr)
         g_object_unref(m_pango);
     if (m_about_icon != nullptr)
@@ -89,7 +90,8 @@ void App::build_window() {
     if (geo.valid) {
         gtk_window_set_default_size(GTK_WINDOW(m_window), geo.width, geo.height);
     } else {
-        gtk_window_set_default_size(GTK_WINDOW(m_window), kMinWidth, kMinHeight);
+        gtk_window_set_default_size(GTK_WINDOW(m_window), GeometryStore::DEFAULT_WIDTH,
+                                    GeometryStore::DEFAULT_HEIGHT);
     }
     GdkGeometry hints{};
     hints.min_width = kMinWidth;

@@ -4,6 +4,8 @@
 // Every caller holds m_mutex; nothing here locks.
 #include <algorithm>
 
+#include "base/format.h"
+#include "base/i18n.h"
 #include "window/app.h"
 
 namespace {
@@ -96,8 +98,8 @@ int App::selected_count() const {
 
 void App::select_all_safe(CatState& cat) {
     for (Item& it : cat.items) {
-        // An unknown size could be anything the user would not pick blind.
-        if (it.safety == SafetyLevel::Safe && !it.keep_hint && it.size_known)
+        // An entry of unknown size may be far bigger than the total says.
+        if (it.safety == SafetyLevel::Safe && !it.keep_hint && it.size >= 0)
             it.selected = true;
     }
 }
@@ -111,4 +113,27 @@ std::string App::ltr(const std::string& s) const {
     if (!m_rtl)
         return s;
     return "\xE2\x81\xA6" + s + "\xE2\x81\xA9";  // LEFT-TO-RIGHT ISOLATE … POP DIRECTIONAL ISOLATE
+}
+
+bool App::has_unmeasured(const CatState& cat) const {
+    for (const Item& it : cat.items) {
+        if (it.size < 0)
+            return true;
+    }
+    return false;
+}
+
+bool App::scan_unfinished() const {
+    if (m_scanning)
+        return false;
+    for (const CatState& cs : m_cats) {
+        if (!cs.did_scan || cs.scanning)
+            return true;
+    }
+    return false;
+}
+
+std::string App::size_text(std::int64_t bytes, bool partial) const {
+    const std::string value = ltr(fmt::bytes(bytes));
+    return partial ? I18n::instance().trf("at least %s", value) : value;
 }

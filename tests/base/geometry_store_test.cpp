@@ -63,13 +63,13 @@ TEST_F(Geometry, SaveWritesSevenLinesAndLoadReadsThemBack) {
 TEST_F(Geometry, AWindowBelowTheMinimumIsNotSavedUnlessMaximized) {
     ASSERT_TRUE(m_store.save(10, 20, 1200, 800, false));
     const std::string before = read_file(file());
-    EXPECT_FALSE(m_store.save(10, 20, 1000, 700, false));
-    EXPECT_FALSE(m_store.save(10, 20, 1100, 719, false));
-    EXPECT_FALSE(m_store.save(10, 20, 1099, 720, false));
+    EXPECT_FALSE(m_store.save(10, 20, 800, 500, false));
+    EXPECT_FALSE(m_store.save(10, 20, 900, 559, false));
+    EXPECT_FALSE(m_store.save(10, 20, 899, 560, false));
     EXPECT_EQ(read_file(file()), before);
-    EXPECT_TRUE(m_store.save(10, 20, 1100, 720, false));
-    EXPECT_TRUE(m_store.save(0, 0, 1000, 700, true));
-    expect_geometry(m_store.load(), 1100, 720, 0, 0, true, true);
+    EXPECT_TRUE(m_store.save(10, 20, 900, 560, false));
+    EXPECT_TRUE(m_store.save(0, 0, 800, 500, true));
+    expect_geometry(m_store.load(), 900, 560, 0, 0, true, true);
 }
 
 TEST_F(Geometry, NoFileMeansNoSavedGeometry) {
@@ -89,30 +89,29 @@ struct LoadCase {
 
 TEST_F(Geometry, LoadAppliesTheFallbacksToOddValues) {
     const LoadCase cases[] = {
-        {"small width", "{\"width\": 800, \"height\": 900, \"x\": 5, \"y\": 6}", 1100, 900, 5, 6,
+        {"small width", "{\"width\": 800, \"height\": 900, \"x\": 5, \"y\": 6}", 900, 900, 5, 6,
          true, false},
         {"no y", "{\"width\": 1200, \"height\": 800, \"x\": 5}", 1200, 800, 5, NONE, false, false},
-        {"maximized without the space", "{\"maximized\":true}", 1100, 720, NONE, NONE, false,
-         false},
-        {"maximized as written", "{\"maximized\": true}", 1100, 720, NONE, NONE, false, true},
-        {"x beyond 32 bits", "{\"x\": 99999999999, \"y\": 3}", 1100, 720, NONE, 3, false, false},
-        {"x exactly the marker", "{\"x\": -1000000, \"y\": 3}", 1100, 720, NONE, 3, false, false},
-        {"32-bit extremes", "{\"x\": -2147483648, \"y\": 2147483647}", 1100, 720, -2147483648,
+        {"maximized without the space", "{\"maximized\":true}", 900, 560, NONE, NONE, false, false},
+        {"maximized as written", "{\"maximized\": true}", 900, 560, NONE, NONE, false, true},
+        {"x beyond 32 bits", "{\"x\": 99999999999, \"y\": 3}", 900, 560, NONE, 3, false, false},
+        {"x exactly the marker", "{\"x\": -1000000, \"y\": 3}", 900, 560, NONE, 3, false, false},
+        {"32-bit extremes", "{\"x\": -2147483648, \"y\": 2147483647}", 900, 560, -2147483648,
          2147483647, true, false},
-        {"one past the extreme", "{\"x\": 2147483648, \"y\": -2147483649}", 1100, 720, NONE, NONE,
+        {"one past the extreme", "{\"x\": 2147483648, \"y\": -2147483649}", 900, 560, NONE, NONE,
          false, false},
-        {"many digits", "{\"width\": 000000000000000001500}", 1500, 720, NONE, NONE, false, false},
-        {"signs and spaces", "{\"x\":\n  +7 , \"y\": -0}", 1100, 720, 7, 0, true, false},
-        {"no digits", "{\"x\": -, \"y\": \"4\", \"width\": abc}", 1100, 720, NONE, NONE, false,
+        {"many digits", "{\"width\": 000000000000000001500}", 1500, 560, NONE, NONE, false, false},
+        {"signs and spaces", "{\"x\":\n  +7 , \"y\": -0}", 900, 560, 7, 0, true, false},
+        {"no digits", "{\"x\": -, \"y\": \"4\", \"width\": abc}", 900, 560, NONE, NONE, false,
          false},
-        {"digits then junk", "{\"width\": 1300px, \"height\": 1e3}", 1300, 720, NONE, NONE, false,
+        {"digits then junk", "{\"width\": 1300px, \"height\": 1e3}", 1300, 560, NONE, NONE, false,
          false},
         {"huge size kept", "{\"width\": 2000000000, \"height\": 100000}", 2000000000, 100000, NONE,
          NONE, false, false},
-        {"key repeated", "{\"x\": 1, \"x\": 2, \"y\": 3}", 1100, 720, NONE, 3, false, false},
-        {"key without colon", "{\"x\" 5, \"y\": 3}", 1100, 720, NONE, 3, false, false},
-        {"key at the very end", "{\"x\":", 1100, 720, NONE, NONE, false, false},
-        {"empty file", "", 1100, 720, NONE, NONE, false, false},
+        {"key repeated", "{\"x\": 1, \"x\": 2, \"y\": 3}", 900, 560, NONE, 3, false, false},
+        {"key without colon", "{\"x\" 5, \"y\": 3}", 900, 560, NONE, 3, false, false},
+        {"key at the very end", "{\"x\":", 900, 560, NONE, NONE, false, false},
+        {"empty file", "", 900, 560, NONE, NONE, false, false},
     };
     for (const LoadCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -129,8 +128,8 @@ TEST_F(Geometry, EveryTruncationOfAGoodFileLoadsWithoutMixingValues) {
         EXPECT_TRUE(g.valid);
         // A number cut short reads as a shorter number; what matters is that
         // no value is taken from another key and the minimum holds.
-        EXPECT_GE(g.width, 1100);
-        EXPECT_GE(g.height, 720);
+        EXPECT_GE(g.width, 900);
+        EXPECT_GE(g.height, 560);
         EXPECT_LE(g.width, 1500);
         EXPECT_LE(g.height, 1000);
         EXPECT_TRUE(g.x == NONE || (g.x <= 0 && g.x >= -300)) << g.x;
@@ -146,7 +145,7 @@ TEST_F(Geometry, HugeBinaryAndOddFilesDoNotBreakTheLoad) {
     const WindowGeometry b = load(binary);
     EXPECT_TRUE(b.valid);
     EXPECT_FALSE(b.has_position);
-    EXPECT_EQ(b.width, 1100);
+    EXPECT_EQ(b.width, 900);
 
     {
         std::ofstream big(file(), std::ios::binary | std::ios::trunc);

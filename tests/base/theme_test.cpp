@@ -255,22 +255,78 @@ TEST(Palette, ForThemePicksTheMatchingAppearance) {
     }
 }
 
-TEST(Palette, TextStaysLegibleAndSurfacesMatchTheAppearance) {
-    // Guards against swapped or mistyped entries: dark text on a dark surface.
+TEST(Palette, EveryTextColourReadsOnEverySurfaceItIsDrawnOn) {
+    // WCAG 2: 4.5:1 for text; each colour against the surfaces it is drawn on.
     for (const Palette& p : {Palette::light(), Palette::dark_()}) {
         const char* mode = p.dark ? "dark" : "light";
-        for (const std::string* surface : {&p.window, &p.bar, &p.control}) {
-            EXPECT_GE(contrast(p.text, *surface), 7.0) << mode << " text on " << *surface;
-            EXPECT_GE(contrast(p.secondary, *surface), 2.5) << mode << " secondary on " << *surface;
+        const struct {
+            const std::string& fg;
+            const std::string& bg;
+            const char* what;
+        } pairs[] = {
+            {p.text, p.window, "text on the window"},
+            {p.text, p.bar, "text on bars and cards"},
+            {p.text, p.control, "button labels"},
+            {p.secondary, p.window, "secondary on the window"},
+            {p.secondary, p.bar, "secondary on bars and cards"},
+            {p.warn_fg, p.bar, "warning on a card"},
+            {p.warn_fg, p.warn_bg, "warning on its background"},
+            {p.danger_fg, p.bar, "danger on a card"},
+            {p.danger_fg, p.danger_bg, "danger on its background"},
+            {p.ok_fg, p.bar, "success on a card"},
+            {p.ok_fg, p.ok_bg, "success on its background"},
+        };
+        for (const auto& pair : pairs) {
+            EXPECT_GE(contrast(pair.fg, pair.bg), 4.5)
+                << mode << " " << pair.what << ": " << pair.fg << " on " << pair.bg;
         }
-        EXPECT_GE(contrast(p.warn_fg, p.bar), 3.0) << mode << " warning";
-        EXPECT_GE(contrast(p.ok_fg, p.bar), 3.0) << mode << " success";
-        EXPECT_GE(contrast(p.danger_fg, p.danger_bg), 3.0) << mode << " danger";
-        EXPECT_GE(contrast(p.warn_fg, p.warn_bg), 3.0) << mode << " warning on its background";
-        EXPECT_GE(contrast(p.ok_fg, p.ok_bg), 3.0) << mode << " success on its background";
         // The window lies behind the raised surfaces and is a little darker.
         EXPECT_LT(luminance(p.window), luminance(p.bar)) << mode;
         EXPECT_EQ(luminance(p.bar) > 0.5, !p.dark) << mode << " bar " << p.bar;
+    }
+}
+
+// --- Contrast ---
+
+TEST(Contrast, RatiosRunFromOneForEqualColoursToTwentyOneForBlackOnWhite) {
+    EXPECT_NEAR(contrast_ratio({0, 0, 0}, {1, 1, 1}), 21.0, 1e-9);
+    EXPECT_NEAR(contrast_ratio({1, 1, 1}, {0, 0, 0}), 21.0, 1e-9);
+    EXPECT_NEAR(contrast_ratio({0.3, 0.6, 0.2}, {0.3, 0.6, 0.2}), 1.0, 1e-9);
+    // Against the independent formula above, on a few palette colours.
+    for (const char* a : {"#6B6B70", "#FF599E", "#34A853"}) {
+        Rgb ra, rw;
+        ASSERT_TRUE(hex_to_rgb(a, ra));
+        ASSERT_TRUE(hex_to_rgb("#FFFFFF", rw));
+        EXPECT_NEAR(contrast_ratio(ra, rw), contrast(a, "#FFFFFF"), 1e-3) << a;
+    }
+}
+
+TEST(Contrast, ReadableShadesKeepTheHueAndReachTheRatio) {
+    // Every hue at full saturation, on light and dark surfaces.
+    for (const char* bg : {"#FFFFFF", "#F2F1F4", "#2C2C2E", "#1C1C1E"}) {
+        for (double h = 0; h < 1; h += 1.0 / 24) {
+            const std::string fg = rgb_to_hex(hsb(h, 0.75, 1.0));
+            const std::string shade = readable_on(fg, bg, 4.5);
+            SCOPED_TRACE(fg + " on " + bg + " -> " + shade);
+            EXPECT_GE(contrast(shade, bg), 4.5);
+            Rgb a, b;
+            ASSERT_TRUE(hex_to_rgb(fg, a));
+            ASSERT_TRUE(hex_to_rgb(shade, b));
+            // Mixing with black or white keeps the channels' order.
+            EXPECT_EQ(a.r >= a.g, b.r >= b.g);
+            EXPECT_EQ(a.g >= a.b, b.g >= b.b);
+        }
+    }
+    EXPECT_EQ(readable_on("#1E1E1E", "#FFFFFF", 4.5), "#1E1E1E") << "already readable";
+    EXPECT_EQ(readable_on("bad", "#FFFFFF", 4.5), "bad");
+}
+
+TEST(Contrast, LabelsOnFillsStayWhiteWhereWhiteReadsAndDarkenTheFillElsewhere) {
+    EXPECT_EQ(text_on_fill("#1E1E1E", 4.5), "#FFFFFF");
+    for (const char* fill : {"#FFD93D", "#FF599E", "#FFB020", "#34A853"}) {
+        const std::string ink = text_on_fill(fill, 4.5);
+        EXPECT_NE(ink, "#FFFFFF") << fill;
+        EXPECT_GE(contrast(ink, fill), 4.5) << fill;
     }
 }
 

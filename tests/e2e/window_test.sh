@@ -56,9 +56,10 @@ eval "$(xdotool getwindowgeometry --shell "$window")"
 echo "window_test: geometry ${WIDTH}x${HEIGHT}+${X}+${Y}"
 [[ $WIDTH -ge 1100 && $HEIGHT -ge 720 ]] || { echo "window_test: window smaller than 1100x720"; exit 1; }
 
-# Points inside the window: toolbar background, sidebar background, content background.
+# Points inside the window: toolbar background, sidebar background, and the
+# content background in the margin right of the overview's cards.
 colours=$("$xshot" "$artifacts/window.png" "$((X + 600)),$((Y + 4))" "$((X + 4)),$((Y + 300))" \
-          "$((X + WIDTH - 40)),$((Y + 300))")
+          "$((X + WIDTH - 16)),$((Y + 300))")
 echo "window_test: colours" $colours
 read -r toolbar sidebar content <<<"$(echo $colours)"
 [[ $toolbar == "#FFFFFF" ]] || { echo "window_test: toolbar is $toolbar, not white"; exit 1; }

@@ -38,6 +38,22 @@ struct AppProbe {
         return nullptr;
     }
 
+    // The same frame on a surface of scale × the size in device pixels, as a
+    // window on a scaled screen gets it.
+    cairo_surface_t* draw_scaled(int width, int height, double scale) {
+        cairo_surface_t* surface = cairo_image_surface_create(
+            CAIRO_FORMAT_ARGB32, static_cast<int>(width * scale), static_cast<int>(height * scale));
+        cairo_surface_set_device_scale(surface, scale, scale);
+        cairo_t* cr = cairo_create(surface);
+        texts.clear();
+        app.m_text_log = &texts;
+        app.draw_frame(cr, width, height);
+        app.m_text_log = nullptr;
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        return surface;
+    }
+
     std::vector<App::DrawnText> texts;  // labels of the last frame drawn
 
     const App::DrawnText* find_text(const std::string& text) const {
@@ -101,6 +117,14 @@ struct AppProbe {
     RectF footer() const { return app.m_r_footer; }
     App::Act hover_act() const { return app.m_hover_act; }
     int highlight_group() const { return app.m_highlight_group; }
+    void set_highlight_group(int g) { app.m_highlight_group = g; }
+    void set_scanning(bool scanning) { app.m_scanning = scanning; }
+    void set_status_error(bool error) { app.m_status_is_error = error; }
+    PangoLanguage* pango_language() const { return pango_context_get_language(app.m_pango); }
+    double donut_card_height() {
+        std::lock_guard<std::mutex> lock(app.m_mutex);
+        return app.donut_card_height();
+    }
     App::Overlay& overlay() { return app.m_overlay; }
     const Palette& palette() const { return app.m_palette; }
 
@@ -163,6 +187,7 @@ struct AppProbe {
     // Hands a target straight to the click routing, as a click on it would.
     void route(const App::HitTarget& t, bool right = false) { app.route_click(t, right); }
     void wheel(double x, double y, double step) { app.on_wheel(x, y, step); }
+    App::HitTarget hit(double x, double y) const { return app.hit_test(x, y); }
 
     // The first target of an action (and index, when given), or null.
     const App::HitTarget* target(App::Act act, int index = -1) const {

@@ -1,5 +1,6 @@
-// frame — one frame from start to end: the four regions, then each screen in
-// turn (toolbar, sidebar, content, footer).
+// frame — one frame from start to end: the language of its text, the four
+// regions, then each screen in turn (toolbar, sidebar, content, footer; later
+// ones lie on top, and their targets win).
 #include <pango/pangocairo.h>
 
 #include <algorithm>
@@ -13,6 +14,10 @@ constexpr double kToolbarHeight = 46;
 constexpr double kFooterHeight = 74;
 constexpr double kSidebarShare = 0.34;
 constexpr double kSidebarMax = 268;
+// Below this window width the sidebar gives way to the content, down to
+// kSidebarNarrow, so that a 900 px window still fits the category header.
+constexpr double kNarrowWindow = 1000;
+constexpr double kSidebarNarrow = 224;
 
 }  // namespace
 
@@ -20,9 +25,22 @@ constexpr double kSidebarMax = 268;
 
 void App::draw_frame(cairo_t* cr, double width, double height) {
     ensure_pango();
+    sync_pango_language();
     m_width = width;
     m_height = height;
     draw_all(cr);
+}
+
+void App::sync_pango_language() {
+    const std::string& code = I18n::instance().effective_language();
+    if (code == m_pango_language)
+        return;
+    m_pango_language = code;
+    pango_context_set_language(m_pango, pango_language_from_string(code.c_str()));
+    // Fonts chosen for another script measure differently.
+    m_text_widths.clear();
+    drop_layouts();
+    std::fill(std::begin(m_font_heights), std::end(m_font_heights), 0.0);
 }
 
 void App::compute_layout() {
@@ -31,6 +49,8 @@ void App::compute_layout() {
     double sidebar = kSidebarShare * w;
     if (sidebar > kSidebarMax)
         sidebar = kSidebarMax;
+    if (w < kNarrowWindow && sidebar > kSidebarNarrow)
+        sidebar = kSidebarNarrow;
     if (sidebar <= 0)
         sidebar = 0;
     const auto f = [](double v) { return static_cast<float>(v); };
@@ -54,12 +74,4 @@ void App::draw_all(cairo_t* cr) {
     if (m_overlay != Overlay::None)
         draw_overlay();
     m_cr = nullptr;
-}
-
-// --- Footer ---
-
-void App::draw_footer() {
-    m_drawing = Screen::None;
-    fill_rect(m_r_footer, m_palette.bar);
-    draw_hairline(m_r_footer.y, 0, m_width);
 }

@@ -40,6 +40,7 @@ constexpr FontStyle kFonts[] = {
 const char* const kEllipsis = "\xE2\x80\xA6";
 
 constexpr std::size_t kTextWidthCacheLimit = 4096;
+constexpr std::size_t kLayoutCacheLimit = 2048;
 
 // Byte offsets of the first `chars` code points of a UTF-8 text (invalid
 // bytes count as one character each, so odd file names still shorten).
@@ -51,6 +52,36 @@ std::size_t byte_offset_of_char(const std::string& s, long chars) {
             ++i;
     }
     return i;
+}
+
+// Device pixels per user unit of a context: its transformation times the
+// scale of the surface it draws on (the window's scale factor).
+double device_scale(cairo_t* cr) {
+    double dx = 1, dy = 0;
+    cairo_user_to_device_distance(cr, &dx, &dy);
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    return std::max(std::hypot(dx, dy) * sy, 1e-6);
+}
+
+// A point in user space to the surface's pixels and back; cairo's own
+// conversions stop short of the surface's scale and offset.
+void to_pixels(cairo_t* cr, double& x, double& y) {
+    cairo_user_to_device(cr, &x, &y);
+    double sx = 1, sy = 1, ox = 0, oy = 0;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    cairo_surface_get_device_offset(cairo_get_target(cr), &ox, &oy);
+    x = x * sx + ox;
+    y = y * sy + oy;
+}
+
+void from_pixels(cairo_t* cr, double& x, double& y) {
+    double sx = 1, sy = 1, ox = 0, oy = 0;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    cairo_surface_get_device_offset(cairo_get_target(cr), &ox, &oy);
+    x = (x - ox) / sx;
+    y = (y - oy) / sy;
+    cairo_device_to_user(cr, &x, &y);
 }
 
 long char_count(const std::string& s) {
@@ -111,6 +142,26 @@ double App::measure_text(const std::string& text, Font font) const {
     return w;
 }
 
+PangoLayout* App::shaped_layout(const std::string& text, Font font) const {
+    std::string key(1, static_cast<char>('0' + static_cast<int>(font)));
+    key += text;
+    if (const auto found = m_layouts.find(key); found != m_layouts.end())
+        return found->second;
+    // Most labels repeat from frame to frame; shaping them is the larger part
+    // of drawing text. Bounded like the widths, for the same reason.
+    if (m_layouts.size() >= kLayoutCacheLimit)
+        drop_layouts();
+    PangoLayout* layout = layout_for(text, font);
+    m_layouts.emplace(std::move(key), layout);
+    return layout;
+}
+
+void App::drop_layouts() const {
+    for (auto& [key, layout] : m_layouts)
+        g_object_unref(layout);
+    m_layouts.clear();
+}
+
 double App::font_height(Font font) const {
     double& cached = m_font_heights[static_cast<int>(font)];
     if (cached > 0)
@@ -127,7 +178,7 @@ double App::draw_label_rgb(const std::string& text, Font font, RectF r, Rgb colo
     if (text.empty() || m_cr == nullptr)
         return 0;
     const double x = m_rtl ? m_width - r.x - r.w : r.x;
-    PangoLayout* layout = layout_for(text, font);
+    PangoLayout* layout = shaped_layout(text, font);
     int tw = 0, th = 0;
     pango_layout_get_pixel_size(layout, &tw, &th);
     const double y = r.y + (r.h - th) * 0.5;
@@ -141,7 +192,6 @@ double App::draw_label_rgb(const std::string& text, Font font, RectF r, Rgb colo
                                   static_cast<float>(tw), static_cast<float>(th)}});
     }
     cairo_new_path(m_cr);
-    g_object_unref(layout);
     return tw;
 }
 
@@ -278,9 +328,24 @@ void App::stroke_round_rect(RectF r, double radius, const std::string& hex, doub
     if (!hex_to_rgb(hex, colour))
         return;
     RectF m = mirror(r);
-    // Thin outlines on pixel centres stay crisp instead of smearing over two.
-    if (width <= 1.5)
-        m = RectF{m.x + 0.5f, m.y + 0.5f, m.w - 1, m.h - 1};
+    // Thin outlines run along whole device pixels, inside the shape, so they
+    // stay crisp instead of smearing over two (or three, at scale 1.5).
+    if (width <= 1.5) {
+        const double scale = device_scale(m_cr);
+        const double line = std::max(1.0, std::round(width * scale));
+        double x0 = m.x, y0 = m.y, x1 = m.x + m.w, y1 = m.y + m.h;
+        to_pixels(m_cr, x0, y0);
+        to_pixels(m_cr, x1, y1);
+        x0 = std::round(x0) + line / 2;
+        y0 = std::round(y0) + line / 2;
+        x1 = std::round(x1) - line / 2;
+        y1 = std::round(y1) - line / 2;
+        from_pixels(m_cr, x0, y0);
+        from_pixels(m_cr, x1, y1);
+        m = RectF{static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1 - x0),
+                  static_cast<float>(y1 - y0)};
+        width = line / scale;
+    }
     cairo_set_source_rgba(m_cr, colour.r, colour.g, colour.b, alpha);
     cairo_set_line_width(m_cr, width);
     round_rect_path(m, radius);
@@ -292,8 +357,16 @@ void App::draw_hairline(double y, double x0, double x1) {
     if (!hex_to_rgb(m_palette.divider, colour))
         return;
     cairo_set_source_rgb(m_cr, colour.r, colour.g, colour.b);
-    cairo_set_line_width(m_cr, 1);
-    const double ly = std::floor(y) + 0.5;
+    // One whole device pixel or more, centred on device pixels: at scale 1.5 a
+    // line of one logical pixel would otherwise smear over three rows.
+    const double scale = device_scale(m_cr);
+    const double device_width = std::max(1.0, std::round(scale));
+    double dx = 0, dy = y;
+    to_pixels(m_cr, dx, dy);
+    dy = std::floor(dy) + device_width / 2;
+    from_pixels(m_cr, dx, dy);
+    const double ly = dy;
+    cairo_set_line_width(m_cr, device_width / scale);
     cairo_move_to(m_cr, mirror_x(x0), ly);
     cairo_line_to(m_cr, mirror_x(x1), ly);
     cairo_stroke(m_cr);
@@ -318,7 +391,9 @@ RectF App::draw_pill(double x, double y, const std::string& text, Font font, con
     const RectF r{static_cast<float>(x), static_cast<float>(y), static_cast<float>(tw + 14),
                   static_cast<float>(fh + 5)};
     fill_round_rect(r, (fh + 5) * 0.5, hex, bg_alpha);
-    draw_label_center(text, font, r, hex, 1.0);
+    // Pills sit on cards; the hue stays, the shade reads on the tinted card.
+    draw_label_center(text, font, r,
+                      readable_on(hex, mix_hex(hex, m_palette.bar, bg_alpha), kMinTextContrast));
     return r;
 }
 
@@ -327,7 +402,8 @@ RectF App::draw_button(double x, double y, const std::string& label, bool promin
     const RectF r{static_cast<float>(x), static_cast<float>(y), static_cast<float>(tw + 26), 30};
     if (prominent) {
         fill_round_rect_gradient(r, 8, kBrandPink, kBrandOrange, enabled ? 1.0 : 0.4);
-        draw_label_center(label, Font::Body, r, "#FFFFFF", enabled ? 1.0 : 0.45);
+        draw_label_center(label, Font::Body, r, text_on_fill(kBrandPink, kMinTextContrast),
+                          enabled ? 1.0 : 0.45);
     } else {
         const double alpha = enabled ? 1.0 : 0.45;
         fill_round_rect(r, 8, m_palette.control, alpha);
@@ -337,16 +413,33 @@ RectF App::draw_button(double x, double y, const std::string& label, bool promin
     return r;
 }
 
+void App::draw_scroll_thumb(RectF region, double scroll, double content_height) {
+    constexpr double kMargin = 6;  // from the region's top and bottom to the track
+    constexpr double kMinThumb = 28;
+    const double h = region.h;
+    if (content_height <= h)
+        return;
+    const double track = h - 2 * kMargin;
+    const double thumb = std::max(track * h / content_height, kMinThumb);
+    const double top =
+        region.y + kMargin + scroll / std::max(content_height - h, 1.0) * (track - thumb);
+    fill_round_rect(
+        RectF{region.x + region.w - 8, static_cast<float>(top), 4, static_cast<float>(thumb)}, 2,
+        m_palette.text, 0.22);
+}
+
 void App::add_target(RectF r, Act act, int index) {
     if (!m_clip_targets.empty()) {
-        // A row scrolled out of its region is invisible; it must not catch
-        // clicks meant for the toolbar or footer drawn over that spot.
-        const float top = std::max(r.y, m_clip_targets.y);
-        const float bottom = std::min(r.y + r.h, m_clip_targets.y + m_clip_targets.h);
-        if (bottom <= top)
+        // A row scrolled out of its region, or under a fixed header, is
+        // invisible there; it must not catch clicks meant for what covers it.
+        const RectF& c = m_clip_targets;
+        const float left = std::max(r.x, c.x);
+        const float right = std::min(r.x + r.w, c.x + c.w);
+        const float top = std::max(r.y, c.y);
+        const float bottom = std::min(r.y + r.h, c.y + c.h);
+        if (bottom <= top || right <= left)
             return;
-        r.y = top;
-        r.h = bottom - top;
+        r = RectF{left, top, right - left, bottom - top};
     }
     m_targets.push_back(HitTarget{mirror(r), act, index, m_drawing});
 }

@@ -1,5 +1,6 @@
-// content — the region right of the sidebar: which screen fills it, the
-// scroll thumb along its edge, and the keys that scroll it.
+// content — the region right of the sidebar: which screen fills it, keeping
+// its scroll position valid, the scroll thumb along its edge, and the keys
+// that scroll it.
 #include <gdk/gdkkeysyms.h>
 
 #include <algorithm>
@@ -11,47 +12,52 @@ namespace {
 constexpr double kLineStep = 60;     // Up and Down
 constexpr double kPageOverlap = 60;  // Page Up and Down keep this much in view
 constexpr double kMinPage = 80;
-constexpr double kThumbMargin = 6;  // from the region's top and bottom to the track
-constexpr double kMinThumb = 28;
 
 }  // namespace
 
 // --- Drawing ---
 
+void App::draw_content_screen() {
+    m_content_height = m_r_content.h;
+    if (m_selection.empty()) {
+        draw_overview();
+    } else if (m_selection == SEL_MANUAL) {
+        draw_manual_list();
+    } else {
+        draw_category_detail();
+    }
+}
+
 void App::draw_content() {
     if (m_r_content.empty())
         return;
-    m_drawing = Screen::Content;
     const RectF clip = mirror(m_r_content);
     cairo_save(m_cr);
     cairo_rectangle(m_cr, clip.x, clip.y, clip.w, clip.h);
     cairo_clip(m_cr);
-    m_content_height = m_r_content.h;
-    // Until something has been found, the whole area tells what is going on.
-    std::int64_t total = 0;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        total = total_reclaimable();
-    }
-    if (total == 0 && m_selection.empty()) {
-        if (m_scanning) {
-            draw_scanning_state(m_r_content);
-        } else {
-            draw_empty_state(m_r_content);
-        }
+    // The height is known only once the screen is drawn. When it no longer
+    // covers the scroll position (a larger window, a list that shrank) the
+    // frame is drawn again from the clamped position, so no blank page shows.
+    const std::size_t first_target = m_targets.size();
+    const std::size_t first_text = m_text_log != nullptr ? m_text_log->size() : 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        m_clip_targets = m_r_content;
+        m_drawing = Screen::Content;
+        draw_content_screen();
+        m_clip_targets = RectF{};
+        const double max_scroll = std::max(0.0, m_content_height - m_r_content.h);
+        const double clamped = std::clamp(m_scroll, 0.0, max_scroll);
+        if (clamped == m_scroll)
+            break;
+        m_scroll = clamped;
+        m_targets.resize(first_target);
+        if (m_text_log != nullptr)
+            m_text_log->resize(first_text);
+        fill_rect(m_r_content, m_palette.window);
     }
     cairo_restore(m_cr);
-
-    const double h = m_r_content.h;
-    if (m_content_height <= h)
-        return;
-    const double track = h - 2 * kThumbMargin;
-    const double thumb = std::max(track * h / m_content_height, kMinThumb);
-    const double top = m_r_content.y + kThumbMargin +
-                       m_scroll / std::max(m_content_height - h, 1.0) * (track - thumb);
-    fill_round_rect(RectF{m_r_content.x + m_r_content.w - 8, static_cast<float>(top), 4,
-                          static_cast<float>(thumb)},
-                    2, m_palette.text, 0.22);
+    m_drawing = Screen::Content;
+    draw_scroll_thumb(m_r_content, m_scroll, m_content_height);
 }
 
 // --- Input ---
@@ -60,6 +66,11 @@ void App::scroll_content(double delta) {
     const double max_scroll = std::max(0.0, m_content_height - m_r_content.h);
     m_scroll = std::clamp(m_scroll + delta, 0.0, max_scroll);
     request_redraw();
+}
+
+void App::content_on_click(const HitTarget& target) {
+    if (target.act == Act::Rescan && !m_scanning && !m_cleaning)
+        start_scan();
 }
 
 bool App::content_on_key(unsigned keyval, GdkModifierType) {

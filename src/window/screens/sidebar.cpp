@@ -63,7 +63,8 @@ void App::draw_sidebar_row(RectF row, const SidebarRow& row_info) {
         const float cw = static_cast<float>(measure_text(count, Font::CaptionBold));
         const RectF badge{row.x + row.w - (cw + 12) - 8, row.y + 15, cw + 12, 17};
         fill_round_rect(badge, 8.5, row_info.colour, 1.0);
-        draw_label_center(count, Font::CaptionBold, badge, "#FFFFFF");
+        draw_label_center(count, Font::CaptionBold, badge,
+                          text_on_fill(row_info.colour, kMinTextContrast));
     }
     add_target(row, row_info.act, row_info.index);
 }
@@ -75,7 +76,14 @@ float App::draw_sidebar_fixed_rows(float x, float y, float width) {
     overview.title = tr("Overview");
     overview.title_font = Font::BodyBold;
     overview.text_width = width - kFixedTextRoom;
-    overview.status = m_scanning ? tr("scanning …") : ltr(fmt::bytes(total_reclaimable()));
+    if (m_scanning) {
+        overview.status = tr("scanning …");
+    } else {
+        bool partial = scan_unfinished();
+        for (const CatState& cs : m_cats)
+            partial = partial || has_unmeasured(cs);
+        overview.status = size_text(total_reclaimable(), partial);
+    }
     overview.tint = m_palette.accent;
     overview.selected = m_selection.empty();
     overview.selected_alpha = kSelectedAlpha;
@@ -119,7 +127,8 @@ float App::draw_sidebar_group(const VisibleGroup& group, float x, float y, float
     const float title_width = sb.w - 108;
     draw_label(truncate_to_width(upper_utf8(tr(catalog::group_title(group.group))),
                                  Font::CaptionBold, title_width),
-               Font::CaptionBold, RectF{sb.x + 35, y + 6, title_width, 20}, gc);
+               Font::CaptionBold, RectF{sb.x + 35, y + 6, title_width, 20},
+               readable_on(gc, m_palette.bar, kMinTextContrast));
     if (group.size > 0) {
         draw_label_right(ltr(fmt::bytes(group.size)), Font::Caption,
                          RectF{sb.x + 16, y + 6, sb.w - 36, 20}, m_palette.secondary);
@@ -139,11 +148,12 @@ float App::draw_sidebar_group(const VisibleGroup& group, float x, float y, float
         row.badge = selected_items(cs);
         row.text_width = width - kFixedTextRoom - (row.badge > 0 ? kBadgeRoom : 0);
         if (cs.scanning || !cs.did_scan) {
-            row.status = tr("scanning …");
+            // A scan that stopped early never reaches the rest.
+            row.status = m_scanning ? tr("scanning …") : tr("not scanned");
         } else if (cs.items.empty()) {
             row.status = tr("empty");
         } else {
-            row.status = ltr(fmt::bytes(cs.total_size()));
+            row.status = size_text(cs.total_size(), has_unmeasured(cs));
         }
         row.selected = m_selection == cs.def.id;
         row.selected_alpha = kCategorySelectedAlpha;
@@ -164,8 +174,6 @@ void App::draw_sidebar() {
     m_drawing = Screen::Sidebar;
     const RectF& sb = m_r_sidebar;
     fill_rect(sb, m_palette.bar);
-    draw_hairline(sb.y, sb.x, sb.x + sb.w);
-    fill_rect(RectF{sb.x + sb.w - 1, sb.y, 1, sb.h}, m_palette.divider);
 
     const RectF clip = mirror(sb);
     cairo_save(m_cr);
@@ -176,14 +184,31 @@ void App::draw_sidebar() {
 
     const float x = sb.x + L::kInset;
     const float width = sb.w - 20;
-    float y = static_cast<float>(sb.y + L::kInset - m_sidebar_scroll);
-    y = draw_sidebar_fixed_rows(x, y, width);
-    for (const VisibleGroup& group : visible_groups())
-        y = draw_sidebar_group(group, x, y, width);
-
-    m_sidebar_height = y + m_sidebar_scroll - sb.y + L::kBottomPad;
+    // As in the content region: a scroll position the list no longer reaches
+    // is clamped and the list drawn again from there.
+    const std::size_t first_target = m_targets.size();
+    const std::size_t first_text = m_text_log != nullptr ? m_text_log->size() : 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        float y = static_cast<float>(sb.y + L::kInset - m_sidebar_scroll);
+        y = draw_sidebar_fixed_rows(x, y, width);
+        for (const VisibleGroup& group : visible_groups())
+            y = draw_sidebar_group(group, x, y, width);
+        m_sidebar_height = y + m_sidebar_scroll - sb.y + L::kBottomPad;
+        const double clamped =
+            std::clamp(m_sidebar_scroll, 0.0, std::max(0.0, m_sidebar_height - sb.h));
+        if (clamped == m_sidebar_scroll)
+            break;
+        m_sidebar_scroll = clamped;
+        m_targets.resize(first_target);
+        if (m_text_log != nullptr)
+            m_text_log->resize(first_text);
+        fill_rect(sb, m_palette.bar);
+    }
     m_clip_targets = RectF{};
     cairo_restore(m_cr);
+    draw_hairline(sb.y, sb.x, sb.x + sb.w);
+    fill_rect(RectF{sb.x + sb.w - 1, sb.y, 1, sb.h}, m_palette.divider);
+    draw_scroll_thumb(sb, m_sidebar_scroll, m_sidebar_height);
 }
 
 // --- Input ---
