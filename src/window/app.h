@@ -140,7 +140,9 @@ public:
     };
 
     // Dialog button ids, and the indexes of the Settings and Language choices.
-    static constexpr int CMD_CANCEL = 0;  // closes the dialog, nothing more
+    static constexpr int CMD_CANCEL = 0;         // closes the dialog, nothing more
+    static constexpr int CMD_CLEAN_CONFIRM = 1;  // deletes the selection
+    static constexpr int CMD_SHOW_MANUAL = 3;    // shows the "Remove manually" list
     static constexpr int CMD_THEME_AUTO = 100;
     static constexpr int CMD_THEME_LIGHT = 101;
     static constexpr int CMD_THEME_DARK = 102;
@@ -244,6 +246,12 @@ private:
     // Starts the deletion worker on the selection; false when another worker
     // still runs. Main thread, without m_mutex.
     bool start_clean();
+    // Opens the confirmation for the current selection; nothing without one.
+    void confirm_clean();
+    // The poll's turn: the failure dialog when a deletion left something.
+    void show_failure_dialog_if_due();
+    // What a dialog button of a cleaning dialog does once the dialog closed.
+    void run_clean_command(int id);
     void clean_worker();
     // Drops the deleted paths from every category (caller holds m_mutex).
     void apply_deletion(const std::vector<std::string>& removed);
@@ -437,9 +445,15 @@ private:
     // screens/manual.cpp — entries the user removes with the file manager.
     void draw_manual_list();
     void draw_manual_row(const Item& item, int index, RectF r);
+    void manual_on_click(const HitTarget& target);
+
+    // app_desktop.cpp — main thread, without m_mutex: it may block.
+    // Shows path in the file manager, or a dialog saying where it is.
+    void reveal_or_explain(const std::string& path);
 
     // screens/footer.cpp — the selection total, status line and delete button.
     void draw_footer();
+    void footer_on_click(const HitTarget& target);
 
     // --- main thread only
     GtkWidget* m_window = nullptr;    // top-level window; null before build_window

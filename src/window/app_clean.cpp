@@ -8,6 +8,7 @@
 //
 // Sections:
 //   Plan
+//   Confirmation
 //   Worker
 //   Result
 #include <unordered_set>
@@ -39,6 +40,82 @@ App::CleanPlan App::plan_clean_locked() const {
         }
     }
     return plan;
+}
+
+// --- Confirmation ---
+
+void App::confirm_clean() {
+    CleanPlan plan;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        plan = plan_clean_locked();
+    }
+    const I18n& i18n = I18n::instance();
+    if (plan.paths.empty() && plan.skipped == 0)
+        return;
+    std::string skipped;
+    if (plan.skipped > 0) {
+        skipped = i18n.trf("%s protected item(s) will be left out: %s",
+                           ltr(fmt::count(plan.skipped)), i18n.tr(plan.skipped_reason.c_str()));
+    }
+    if (plan.paths.empty()) {
+        show_dialog(i18n.tr("Nothing can be deleted"), skipped,
+                    {DialogButton{CMD_CANCEL, i18n.tr("Close"), false, true}});
+        return;
+    }
+    const std::string count = ltr(fmt::count(static_cast<std::int64_t>(plan.paths.size())));
+    const std::string size = ltr(fmt::bytes(plan.bytes));
+    std::string message = plan.unknown > 0 ? i18n.trf("%s item(s) · at least %s", count, size)
+                                           : i18n.trf("%s item(s) · %s", count, size);
+    message += "\n";
+    message += i18n.tr(
+        "This cannot be undone. Caches and build folders are recreated by their tools; anything "
+        "marked Risky is not.");
+    if (!skipped.empty())
+        message += "\n" + skipped;
+    show_dialog(i18n.tr("Delete permanently?"), message,
+                {DialogButton{CMD_CLEAN_CONFIRM, i18n.tr("Delete permanently"), true, false},
+                 DialogButton{CMD_CANCEL, i18n.tr("Cancel"), false, true}});
+}
+
+void App::show_failure_dialog_if_due() {
+    std::size_t failed = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_failed_dialog_pending)
+            return;
+        m_failed_dialog_pending = false;
+        failed = m_failed_paths.size();
+    }
+    if (failed == 0)
+        return;
+    const I18n& i18n = I18n::instance();
+    show_dialog(i18n.tr("Could not delete everything"),
+                i18n.trf("%s item(s) could not be deleted here.",
+                         ltr(fmt::count(static_cast<std::int64_t>(failed)))) +
+                    "\n" +
+                    i18n.tr("Your file manager can remove them — it runs outside this app's "
+                            "restrictions. One click opens the location."),
+                {DialogButton{CMD_SHOW_MANUAL, i18n.tr("Show the list"), false, false},
+                 DialogButton{CMD_CANCEL, i18n.tr("Close"), false, true}});
+}
+
+void App::run_clean_command(int id) {
+    if (id == CMD_CLEAN_CONFIRM) {
+        // The footer refuses while a worker runs; this covers a scan started
+        // (F5) while the confirmation was open.
+        if (m_worker_running) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            set_status_locked(I18n::instance().tr("Nothing was deleted: a scan was running."),
+                              true);
+            return;
+        }
+        start_clean();
+    } else if (id == CMD_SHOW_MANUAL) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_selection = SEL_MANUAL;
+        m_scroll = 0;
+    }
 }
 
 // --- Worker ---

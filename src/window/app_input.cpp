@@ -69,8 +69,12 @@ void App::route_click(const HitTarget& target, bool right) {
         case Screen::Category:
             category_on_click(target, right);
             break;
-        case Screen::Manual:
         case Screen::Footer:
+            footer_on_click(target);
+            break;
+        case Screen::Manual:
+            manual_on_click(target);
+            break;
         case Screen::None:
             break;
     }

@@ -269,6 +269,7 @@ void App::on_poll() {
         m_scanning = false;
         m_cleaning = false;
         m_dirty = true;
+        show_failure_dialog_if_due();
     }
     if (m_dirty.exchange(false) && m_canvas != nullptr)
         gtk_widget_queue_draw(m_canvas);

@@ -176,6 +176,11 @@ struct AppProbe {
     bool status_is_error() const { return app.m_status_is_error; }
     std::vector<std::string>& failed_paths() { return app.m_failed_paths; }
     bool& failed_dialog_pending() { return app.m_failed_dialog_pending; }
+    void confirm_clean() { app.confirm_clean(); }
+    void poll() { app.on_poll(); }
+    const std::string& dialog_title() const { return app.m_dialog_title; }
+    const std::string& dialog_message() const { return app.m_dialog_message; }
+    const std::vector<App::DialogButton>& dialog_buttons() const { return app.m_dialog_buttons; }
 
     // --- Input ---
 

@@ -132,7 +132,8 @@ TEST_F(AppCleanTest, TwoOfFiveFailingLeaveThreeDeletedAndTwoForManualRemoval) {
     EXPECT_TRUE(probe.status_is_error());
     EXPECT_FALSE(probe.status().empty());
     EXPECT_EQ(probe.failed_paths().size(), 2u);
-    EXPECT_TRUE(probe.failed_dialog_pending());
+    EXPECT_EQ(probe.overlay(), App::Overlay::Dialog) << "the poll shows the failure dialog";
+    EXPECT_FALSE(probe.failed_dialog_pending()) << "and shows it once";
     ASSERT_EQ(probe.manual().size(), 2u);
     EXPECT_EQ(probe.manual()[0].path, home / "missing-parent/x");
     EXPECT_EQ(probe.manual()[1].path, home / "missing-parent/y");
@@ -145,14 +146,11 @@ TEST_F(AppCleanTest, TwoOfFiveFailingLeaveThreeDeletedAndTwoForManualRemoval) {
 TEST_F(AppCleanTest, DeletingTheSameFailingItemTwiceListsItOnce) {
     set_cats({{failing_item("x")}});
     clean_to_completion();
-    {
-        std::lock_guard<std::mutex> lock(probe.mutex());
-        probe.failed_dialog_pending() = false;
-    }
+    probe.overlay() = App::Overlay::None;
     clean_to_completion();
+    EXPECT_EQ(probe.overlay(), App::Overlay::Dialog) << "the second failure is reported again";
     std::lock_guard<std::mutex> lock(probe.mutex());
     EXPECT_EQ(probe.manual().size(), 1u);
-    EXPECT_TRUE(probe.failed_dialog_pending()) << "the second failure is reported again";
 }
 
 TEST_F(AppCleanTest, OnlyProtectedItemsTickedDeleteNothingAndChangeNothing) {
@@ -188,4 +186,114 @@ TEST_F(AppCleanTest, AFinishedWorkerNotYetCollectedDoesNotBlockTheDeletion) {
     EXPECT_TRUE(probe.start_clean());
     ASSERT_TRUE(probe.wait_for_worker());
     EXPECT_FALSE(exists_no_follow(home / "cache/b"));
+}
+
+// --- From the footer to the dialogs ---
+
+TEST_F(AppCleanTest, TheFooterOpensAConfirmationCountingTheTickedItemsAndTheirSize) {
+    set_cats({{real_item("cache/a", 1000), real_item("cache/b", 2000), real_item("cache/c", 500),
+               real_item("cache/d", 700, false)}});
+    probe.draw(1100, 720);
+    const App::HitTarget* clean = probe.target(App::Act::Clean);
+    ASSERT_NE(clean, nullptr);
+    probe.click_target(*clean);
+    ASSERT_EQ(probe.overlay(), App::Overlay::Dialog);
+    EXPECT_EQ(probe.dialog_title(), "Delete permanently?");
+    const std::string first_line =
+        probe.dialog_message().substr(0, probe.dialog_message().find('\n'));
+    EXPECT_EQ(first_line, I18n::instance().trf("%s item(s) · %s", "3", fmt::bytes(3500)));
+    ASSERT_EQ(probe.dialog_buttons().size(), 2u);
+    EXPECT_EQ(probe.dialog_buttons()[0].id, App::CMD_CLEAN_CONFIRM);
+    EXPECT_TRUE(probe.dialog_buttons()[0].destructive);
+    EXPECT_TRUE(probe.dialog_buttons()[1].cancel);
+    EXPECT_TRUE(exists_no_follow(home / "cache/a")) << "nothing is deleted before the answer";
+}
+
+TEST_F(AppCleanTest, ConfirmingDeletesAndCancellingDoesNot) {
+    set_cats({{real_item("cache/a", 1000)}});
+    probe.confirm_clean();
+    probe.draw(1100, 720);
+    const App::HitTarget* cancel = probe.target(App::Act::DialogButton, App::CMD_CANCEL);
+    ASSERT_NE(cancel, nullptr);
+    probe.click_target(*cancel);
+    EXPECT_EQ(probe.overlay(), App::Overlay::None);
+    EXPECT_FALSE(probe.cleaning());
+
+    probe.confirm_clean();
+    probe.draw(1100, 720);
+    const App::HitTarget* confirm = probe.target(App::Act::DialogButton, App::CMD_CLEAN_CONFIRM);
+    ASSERT_NE(confirm, nullptr);
+    probe.click_target(*confirm);
+    ASSERT_TRUE(probe.wait_for_worker());
+    EXPECT_FALSE(exists_no_follow(home / "cache/a"));
+}
+
+TEST_F(AppCleanTest, UnknownSizesAndProtectedEntriesAreSaidInTheConfirmation) {
+    set_cats({{real_item("cache/a", 1000), real_item("cache/b", -1), item("/usr", 10, true)}});
+    probe.confirm_clean();
+    const std::string& message = probe.dialog_message();
+    EXPECT_EQ(message.substr(0, message.find('\n')),
+              I18n::instance().trf("%s item(s) · at least %s", "2", fmt::bytes(1000)))
+        << "the protected entry is not counted, the unmeasured one makes it a lower bound";
+    EXPECT_NE(
+        message.find(I18n::instance().trf("%s protected item(s) will be left out: %s", "1", "")),
+        std::string::npos)
+        << message;
+}
+
+TEST_F(AppCleanTest, OnlyProtectedEntriesTickedSayWhyNothingCanBeDeleted) {
+    set_cats({{item("/usr", 10, true)}});
+    probe.confirm_clean();
+    ASSERT_EQ(probe.overlay(), App::Overlay::Dialog);
+    EXPECT_EQ(probe.dialog_title(), "Nothing can be deleted");
+    ASSERT_EQ(probe.dialog_buttons().size(), 1u);
+    EXPECT_EQ(probe.dialog_buttons()[0].id, App::CMD_CANCEL);
+}
+
+TEST_F(AppCleanTest, NothingTickedOpensNoDialog) {
+    set_cats({{real_item("cache/a", 1000, false)}});
+    probe.confirm_clean();
+    EXPECT_EQ(probe.overlay(), App::Overlay::None);
+    probe.draw(1100, 720);
+    EXPECT_EQ(probe.target(App::Act::Clean), nullptr) << "the dimmed button takes no click";
+}
+
+TEST_F(AppCleanTest, AFailureOpensItsDialogWhoseButtonShowsTheManualList) {
+    set_cats({{failing_item("x"), failing_item("y"), real_item("cache/a", 10)}});
+    clean_to_completion();
+    ASSERT_EQ(probe.overlay(), App::Overlay::Dialog) << "the poll shows the failure dialog";
+    EXPECT_EQ(probe.dialog_title(), "Could not delete everything");
+    EXPECT_EQ(probe.dialog_message().substr(0, probe.dialog_message().find('\n')),
+              I18n::instance().trf("%s item(s) could not be deleted here.", "2"));
+    probe.draw(1100, 720);
+    const App::HitTarget* show = probe.target(App::Act::DialogButton, App::CMD_SHOW_MANUAL);
+    ASSERT_NE(show, nullptr);
+    probe.click_target(*show);
+    EXPECT_EQ(probe.selection(), App::SEL_MANUAL);
+    EXPECT_EQ(probe.overlay(), App::Overlay::None);
+}
+
+TEST_F(AppCleanTest, TheDeleteButtonWaitsWhileAScanRuns) {
+    set_cats({{real_item("cache/a", 1000)}});
+    probe.scanning_flag() = true;
+    probe.draw(1100, 720);
+    EXPECT_EQ(probe.target(App::Act::Clean), nullptr);
+    EXPECT_NE(probe.find_text("available when the scan has finished"), nullptr);
+    probe.scanning_flag() = false;
+}
+
+TEST_F(AppCleanTest, AConfirmationAnsweredWhileAWorkerRunsDeletesNothingAndSaysSo) {
+    set_cats({{real_item("cache/a", 1000)}});
+    probe.confirm_clean();
+    probe.draw(1100, 720);
+    const App::HitTarget confirm = *probe.target(App::Act::DialogButton, App::CMD_CLEAN_CONFIRM);
+    std::promise<void> release;
+    std::shared_future<void> gate = release.get_future().share();
+    probe.run_worker([gate] { gate.wait(); });
+    probe.click_target(confirm);
+    release.set_value();
+    ASSERT_TRUE(probe.wait_for_worker());
+    EXPECT_TRUE(exists_no_follow(home / "cache/a"));
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    EXPECT_TRUE(probe.status_is_error());
 }

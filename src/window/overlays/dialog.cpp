@@ -81,6 +81,9 @@ void App::draw_dialog() {
 void App::dialog_on_click(const HitTarget& target) {
     // Every button and every click beside the panel ends the dialog; what a
     // confirming button goes on to do belongs to the code that asked.
-    if (target.act == Act::DialogButton || target.act == Act::CloseOverlay)
-        overlay_back();
+    if (target.act != Act::DialogButton && target.act != Act::CloseOverlay)
+        return;
+    overlay_back();
+    if (target.act == Act::DialogButton)
+        run_clean_command(target.index);
 }

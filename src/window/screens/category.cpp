@@ -211,7 +211,26 @@ void App::draw_category_detail() {
 // --- Input ---
 
 void App::category_on_click(const HitTarget& target, bool right) {
-    // The secondary button never ticks an entry for permanent deletion.
+    // The secondary button never ticks an entry for permanent deletion: on an
+    // entry it shows the entry in the file manager instead.
+    if ((right && target.act == Act::ToggleItem) || target.act == Act::RevealCategory) {
+        std::string path;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            const CatState* cs = current_category();
+            if (cs == nullptr)
+                return;
+            if (target.act == Act::RevealCategory) {
+                path = cs->def.path;
+            } else if (target.index >= 0 &&
+                       static_cast<std::size_t>(target.index) < cs->items.size()) {
+                path = cs->items[static_cast<std::size_t>(target.index)].path;
+            }
+        }
+        if (!path.empty())
+            reveal_or_explain(path);
+        return;
+    }
     if (right)
         return;
     std::lock_guard<std::mutex> lock(m_mutex);

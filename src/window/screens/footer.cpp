@@ -65,7 +65,11 @@ void App::draw_footer() {
     const float bw = static_cast<float>(measure_text(label, Font::Body)) + kButtonPadding;
     const RectF button{static_cast<float>(m_width) - kEdge - bw, f.y + 19, bw, kButtonHeight};
     const float tx = sx + kColumnGap;
-    const std::string caption = tr("deletes immediately");
+    // While a worker runs the button waits, and the caption says why.
+    const bool busy = m_scanning || m_cleaning;
+    const std::string caption = m_cleaning   ? tr("deleting …")
+                                : m_scanning ? tr("available when the scan has finished")
+                                             : tr("deletes immediately");
     const float cw = static_cast<float>(measure_text(caption, Font::Caption));
     float column = std::min(kColumnWidth, button.x - kCaptionGap - cw - kColumnGap - tx);
     if (column >= 120) {
@@ -88,7 +92,7 @@ void App::draw_footer() {
                    RectF{tx, f.y + 38, column, 18}, m_palette.secondary);
     }
 
-    if (count < 1) {
+    if (count < 1 || busy) {
         fill_round_rect(button, 9, m_palette.control, kDimmedFill);
         stroke_round_rect(button, 9, m_palette.control_edge, 1, kDimmedEdge);
         draw_label_center(label, Font::Body, button, m_palette.secondary, kDimmedLabel);
@@ -98,4 +102,11 @@ void App::draw_footer() {
         add_target(button, Act::Clean);
     }
     m_clip_targets = RectF{};
+}
+
+// --- Input ---
+
+void App::footer_on_click(const HitTarget& target) {
+    if (target.act == Act::Clean)
+        confirm_clean();
 }

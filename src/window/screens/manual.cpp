@@ -94,3 +94,18 @@ void App::draw_manual_list() {
     cairo_restore(m_cr);
     m_content_height = y + m_scroll - c.y + kMargin;
 }
+
+// --- Input ---
+
+void App::manual_on_click(const HitTarget& target) {
+    if (target.act != Act::OpenManualItem)
+        return;
+    std::string path;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (target.index < 0 || static_cast<std::size_t>(target.index) >= m_manual.size())
+            return;
+        path = m_manual[static_cast<std::size_t>(target.index)].path;
+    }
+    reveal_or_explain(path);
+}
