@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "desktop_fakes.h"
 #include "session_services.h"
 #include "test_support.h"
 
@@ -210,18 +211,7 @@ public:
     }
 
     ~FakePortal() {
-        // Quit from inside the loop: a quit before the loop starts running
-        // would be forgotten.
-        GSource* quit = g_idle_source_new();
-        g_source_set_callback(
-            quit,
-            [](gpointer loop) {
-                g_main_loop_quit(static_cast<GMainLoop*>(loop));
-                return G_SOURCE_REMOVE;
-            },
-            m_loop, nullptr);
-        g_source_attach(quit, m_context);
-        g_source_unref(quit);
+        testing_support::quit_loop_from_inside(m_loop, m_context);
         m_thread.join();
         std::lock_guard lock(m_mutex);
         // Calls left waiting get an answer now, so no reference is lost.

@@ -122,7 +122,7 @@ TEST(Fill, ARowOfSeveralToolsKeepsTheNewestOfEachToolNotOneOfThemAll) {
 TEST(Fill, AnEntryShowsTheLeastSafeOfItsRowsLevelAndItsOwn) {
     FakeHome home;
     make_tree(home.path(), {"p/a/build/o", "p/a/CMakeLists.txt", "p/b/build/o",
-                            "rpmbuild/SPECS/x.spec", "rpmbuild/BUILD/"});
+                            "rpmbuild/SPECS/app.txt", "rpmbuild/BUILD/"});
     catalog::set_projects_root(home / "p");
     category_scan::Session session(catalog::all());
     std::map<std::string, std::pair<SafetyLevel, std::string>> seen;

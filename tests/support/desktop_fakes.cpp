@@ -119,18 +119,21 @@ FakeFileManager::FakeFileManager(const std::string& address, bool refuse) : m_re
     }
 }
 
-FakeFileManager::~FakeFileManager() {
-    // Quit from inside the loop: a quit before the loop runs would be lost.
+void quit_loop_from_inside(GMainLoop* loop, GMainContext* context) {
     GSource* quit = g_idle_source_new();
     g_source_set_callback(
         quit,
-        [](gpointer loop) {
-            g_main_loop_quit(static_cast<GMainLoop*>(loop));
+        [](gpointer l) {
+            g_main_loop_quit(static_cast<GMainLoop*>(l));
             return G_SOURCE_REMOVE;
         },
-        m_loop, nullptr);
-    g_source_attach(quit, m_context);
+        loop, nullptr);
+    g_source_attach(quit, context);
     g_source_unref(quit);
+}
+
+FakeFileManager::~FakeFileManager() {
+    quit_loop_from_inside(m_loop, m_context);
     m_thread.join();
     g_dbus_connection_unregister_object(m_conn, m_registration);
     g_dbus_connection_close_sync(m_conn, nullptr, nullptr);

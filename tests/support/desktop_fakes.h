@@ -76,6 +76,10 @@ struct FileManagerCall {
 // ShowFolders and ShowItems on a connection and main loop of its own thread.
 // Every call is recorded before it is answered, so once the caller has its
 // reply the call is listed.
+// Ends loop, which runs context on a service thread, from inside the loop
+// itself: a quit sent before the loop starts running would be forgotten.
+void quit_loop_from_inside(GMainLoop* loop, GMainContext* context);
+
 class FakeFileManager {
 public:
     // refuse: answer every call with an error instead of success. Throws
