@@ -139,6 +139,8 @@ struct AppProbe {
     std::size_t& fm_caret() { return app.m_fm_caret; }
     bool& fm_editing() { return app.m_fm_editing; }
     std::string& fm_detected() { return app.m_fm_detected; }
+    // What Ctrl+V inserts when the clipboard holds text.
+    void fm_paste(const std::string& text) { app.fm_paste(text); }
     std::size_t fm_scroll_start(double room) {
         app.ensure_pango();
         return app.fm_scroll_start(room);
