@@ -192,6 +192,29 @@ public:
         static constexpr float kTextLeft = 47;     // from the row's edge to its text
     };
 
+    // The rows of the entry list in view (the category's or the manual
+    // list's), as drawn: only rows in sight register targets, so keyboard
+    // focus moves through the rows by index and scrolls with this geometry.
+    struct RowList {
+        Act act = Act::None;  // what a row's target does; None when no list is shown
+        int count = 0;        // rows in the list
+        float top = 0;        // y of the first row with the content not scrolled
+        float pitch = 0;      // from one row's top to the next
+        float height = 0;     // one row's height
+        float view_top = 0;   // the part of the window the rows show in
+        float view_bottom = 0;
+    };
+
+    // The control with the keyboard focus, by what it does: targets are
+    // rebuilt every frame, so focus follows the action and index, and for
+    // rows also the entry or category it stands for.
+    struct Focus {
+        Act act = Act::None;  // None: nothing has the focus
+        int index = 0;
+        Screen screen = Screen::None;
+        std::string key;  // the item's path or category id for rows, else ""
+    };
+
     // A label as drawn: its text and the box it covers in window coordinates.
     struct DrawnText {
         std::string text;
@@ -456,6 +479,31 @@ private:
     void draw_manual_row(const Item& item, int index, RectF r);
     void manual_on_click(const HitTarget& target);
 
+    // app_focus.cpp — keyboard focus: Tab order, activation, list arrows,
+    // the focus ring, and focus kept across overlays and rescans.
+    bool focus_on_key(unsigned keyval, GdkModifierType state);
+    // Focusable targets of the frame in Tab order, each list one stop
+    // (caller holds m_mutex).
+    std::vector<HitTarget> focus_chain() const;
+    // The row of the sidebar that shows the current screen.
+    bool is_selected_row(const HitTarget& t) const;
+    // A control the keyboard can reach (not the scrim, not a mere absorber).
+    bool focusable(const HitTarget& t) const;
+    // Caller holds m_mutex (the key of a row is read from the lists).
+    void set_focus(const HitTarget& target);
+    // After a click: the clicked control has the focus, the ring hides.
+    void note_click_focus(const HitTarget& target, Overlay before);
+    // The focused control's target in the last frame, or null when it is not in view.
+    const HitTarget* focused_target() const;
+    // Follows the focused row to its entry's new index after the list
+    // changed (caller holds m_mutex).
+    void resolve_focus();
+    void move_focus_in_list(int step, bool to_end);
+    void scroll_row_into_view(int index);
+    void draw_focus_ring();
+    // Remembers the focus when an overlay opens and gives it back when it closes.
+    void track_overlay_focus(Overlay before);
+
     // app_desktop.cpp — main thread, without m_mutex: it may block.
     // Shows path in the file manager, or a dialog saying where it is.
     void reveal_or_explain(const std::string& path);
@@ -538,6 +586,10 @@ private:
     std::string m_fm_detected;
     GdkPixbuf* m_about_icon = nullptr;  // decoded on first use; owned; null if undecodable
     RectF m_clip_targets;               // targets are cut to this while non-empty
+    RowList m_row_list;                 // the entry list of the last frame, if any
+    Focus m_focus;                      // the control with the keyboard focus
+    Focus m_focus_under_overlay;        // the focus to give back when the overlay closes
+    bool m_focus_visible = false;       // the ring shows: the keyboard was used last
     Screen m_drawing = Screen::None;    // the screen drawing now; stamps its targets
 
     // When set, every label of a frame is recorded here; tests read the screen

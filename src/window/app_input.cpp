@@ -30,13 +30,16 @@ void App::overlay_back() {
 
 void App::on_click(double x, double y, bool right) {
     const HitTarget target = hit_test(x, y);
+    const Overlay before = m_overlay;
     // An overlay takes every click: one outside its own controls closes it.
     if (m_overlay != Overlay::None && target.act == Act::None) {
         overlay_back();
+        track_overlay_focus(before);
         request_redraw();
         return;
     }
     route_click(target, right);
+    note_click_focus(target, before);
     request_redraw();
 }
 
@@ -81,8 +84,15 @@ void App::route_click(const HitTarget& target, bool right) {
 }
 
 void App::on_key(unsigned keyval, GdkModifierType state) {
-    if (m_overlay != Overlay::None && overlay_on_key(keyval, state))
+    const Overlay before = m_overlay;
+    if (m_overlay != Overlay::None && overlay_on_key(keyval, state)) {
+        track_overlay_focus(before);
         return;
+    }
+    if (focus_on_key(keyval, state)) {
+        track_overlay_focus(before);
+        return;
+    }
     if (toolbar_on_key(keyval, state))
         return;
     content_on_key(keyval, state);

@@ -142,6 +142,8 @@ struct AppProbe {
         return app.donut_card_height();
     }
     App::Overlay& overlay() { return app.m_overlay; }
+    const App::Focus& focus() const { return app.m_focus; }
+    bool focus_visible() const { return app.m_focus_visible; }
     const Palette& palette() const { return app.m_palette; }
 
     // --- Overlays ---

@@ -73,5 +73,6 @@ void App::draw_all(cairo_t* cr) {
     draw_footer();
     if (m_overlay != Overlay::None)
         draw_overlay();
+    draw_focus_ring();
     m_cr = nullptr;
 }

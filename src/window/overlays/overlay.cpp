@@ -79,7 +79,13 @@ void App::draw_close_button(RectF panel, float above) {
 // --- Input ---
 
 bool App::overlay_on_key(unsigned keyval, GdkModifierType state) {
-    // The command field has the keyboard first; Escape there only ends editing.
+    // The command field has the keyboard first; Escape there only ends
+    // editing, and Tab ends it and moves on to the next control.
+    if (m_overlay == Overlay::Settings && m_fm_editing &&
+        (keyval == GDK_KEY_Tab || keyval == GDK_KEY_ISO_Left_Tab)) {
+        fm_commit();
+        return false;
+    }
     if (m_overlay == Overlay::Settings && m_fm_editing && fm_key(keyval, state)) {
         request_redraw();
         return true;

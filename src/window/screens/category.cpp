@@ -196,6 +196,10 @@ void App::draw_category_detail() {
     cairo_clip(m_cr);
     m_clip_targets = list;
     float y = list_top - static_cast<float>(m_scroll);
+    m_row_list = RowList{Act::ToggleItem, static_cast<int>(cs->items.size()),
+                         list_top,        kRowPitch,
+                         kRowHeight,      list.y,
+                         c.y + c.h};
     for (std::size_t i = 0; i < cs->items.size(); ++i) {
         // Rows out of sight cost nothing but their height.
         if (y + kRowHeight >= list.y && y <= c.y + c.h)

@@ -39,6 +39,7 @@ void App::draw_content() {
     // covers the scroll position (a larger window, a list that shrank) the
     // frame is drawn again from the clamped position, so no blank page shows.
     const std::size_t first_target = m_targets.size();
+    m_row_list = RowList{};
     const std::size_t first_text = m_text_log != nullptr ? m_text_log->size() : 0;
     for (int pass = 0; pass < 2; ++pass) {
         m_clip_targets = m_r_content;
@@ -90,6 +91,11 @@ bool App::content_on_key(unsigned keyval, GdkModifierType) {
             return true;
         case GDK_KEY_Home:
             m_scroll = 0;
+            request_redraw();
+            return true;
+        case GDK_KEY_End:
+            // The next frame clamps this to the content's end.
+            m_scroll = std::max(m_content_height - m_r_content.h, 0.0);
             request_redraw();
             return true;
         default:

@@ -85,6 +85,13 @@ void App::draw_manual_list() {
     m_clip_targets = list;
     std::lock_guard<std::mutex> lock(m_mutex);
     float y = list_top - static_cast<float>(m_scroll);
+    m_row_list = RowList{Act::OpenManualItem,
+                         static_cast<int>(m_manual.size()),
+                         list_top,
+                         kRowPitch,
+                         kRowHeight,
+                         list.y,
+                         c.y + c.h};
     for (std::size_t i = 0; i < m_manual.size(); ++i) {
         if (y + kRowHeight >= list.y && y <= c.y + c.h)
             draw_manual_row(m_manual[i], static_cast<int>(i), RectF{x, y, w, kRowHeight});
