@@ -235,6 +235,25 @@ public:
     // (without a window the Pango context comes from the default font map).
     void draw_frame(cairo_t* cr, double width, double height);
 
+    // app_accessible.cpp — the controls as assistive technology sees them.
+    // One control of the last frame, in reading order.
+    struct AccessibleNode {
+        AtkRole role = ATK_ROLE_PUSH_BUTTON;
+        std::string name;         // its first label as drawn (translated)
+        std::string description;  // the other labels inside it (size, safety, age …)
+        RectF rect;               // window coordinates
+        bool checked = false;     // a ticked entry, the chosen choice, the shown category
+        bool focused = false;     // has the keyboard focus
+        bool sensitive = true;    // can be acted on
+        HitTarget target;         // what acting on it clicks
+    };
+    // The controls of the last frame; only those of an open overlay while one is.
+    const std::vector<AccessibleNode>& accessible_nodes() const { return m_a11y_nodes; }
+    // Does what a click on control i does; false when i no longer exists.
+    bool activate_node(std::size_t i);
+    // Gives control i the keyboard focus.
+    bool focus_node(std::size_t i);
+
 private:
     friend struct AppProbe;  // tests reach the state through this
 
@@ -504,6 +523,16 @@ private:
     // Remembers the focus when an overlay opens and gives it back when it closes.
     void track_overlay_focus(Overlay before);
 
+    // app_accessible.cpp
+    // Rebuilds m_a11y_nodes from the frame just drawn and tells assistive
+    // technology what changed.
+    void update_accessible_nodes();
+    // The targets a reader or the keyboard can reach, in reading order.
+    std::vector<HitTarget> reading_order() const;
+    // Says the outcome of the worker just collected: the total a scan found,
+    // or the status line a deletion left.
+    void announce_result(bool scan);
+
     // app_desktop.cpp — main thread, without m_mutex: it may block.
     // Shows path in the file manager, or a dialog saying where it is.
     void reveal_or_explain(const std::string& path);
@@ -584,13 +613,16 @@ private:
     bool m_fm_editing = false;   // the field has the keyboard
     // The system's file manager named beside "Test"; empty when none is known.
     std::string m_fm_detected;
-    GdkPixbuf* m_about_icon = nullptr;  // decoded on first use; owned; null if undecodable
-    RectF m_clip_targets;               // targets are cut to this while non-empty
-    RowList m_row_list;                 // the entry list of the last frame, if any
-    Focus m_focus;                      // the control with the keyboard focus
-    Focus m_focus_under_overlay;        // the focus to give back when the overlay closes
-    bool m_focus_visible = false;       // the ring shows: the keyboard was used last
-    Screen m_drawing = Screen::None;    // the screen drawing now; stamps its targets
+    GdkPixbuf* m_about_icon = nullptr;         // decoded on first use; owned; null if undecodable
+    RectF m_clip_targets;                      // targets are cut to this while non-empty
+    RowList m_row_list;                        // the entry list of the last frame, if any
+    std::vector<DrawnText> m_frame_labels;     // every label of the last frame
+    std::vector<AccessibleNode> m_a11y_nodes;  // the controls of the last frame
+    std::string m_last_announcement;           // what a screen reader was last told
+    Focus m_focus;                             // the control with the keyboard focus
+    Focus m_focus_under_overlay;               // the focus to give back when the overlay closes
+    bool m_focus_visible = false;              // the ring shows: the keyboard was used last
+    Screen m_drawing = Screen::None;           // the screen drawing now; stamps its targets
 
     // When set, every label of a frame is recorded here; tests read the screen
     // through it instead of guessing at pixels.

@@ -58,7 +58,7 @@ bool same_control(const App::HitTarget& t, App::Act act, int index, App::Screen 
 
 // --- The focus chain ---
 
-std::vector<App::HitTarget> App::focus_chain() const {
+std::vector<App::HitTarget> App::reading_order() const {
     const Screen only = m_overlay != Overlay::None ? overlay_screen() : Screen::None;
     // Targets are registered in drawing order, which is not always reading
     // order (a bar may be laid out from its far end): order each screen's
@@ -79,9 +79,16 @@ std::vector<App::HitTarget> App::focus_chain() const {
     }
     std::stable_sort(found.begin(), found.end(),
                      [](const auto& a, const auto& b) { return a.second < b.second; });
+    std::vector<HitTarget> ordered;
+    ordered.reserve(found.size());
+    for (const auto& entry : found)
+        ordered.push_back(entry.first);
+    return ordered;
+}
 
+std::vector<App::HitTarget> App::focus_chain() const {
     std::vector<HitTarget> chain;
-    for (const auto& [t, order] : found) {
+    for (const HitTarget& t : reading_order()) {
         const Family family = family_of(t.act);
         if (family != Family::None && !chain.empty() && family_of(chain.back().act) == family &&
             chain.back().screen == t.screen) {

@@ -16,6 +16,7 @@
 #include "base/i18n.h"
 #include "base/settings.h"
 #include "desktop/desktop_theme.h"
+#include "window/accessible.h"
 #include "window/app.h"
 #include "window/icon_data.h"
 
@@ -106,7 +107,7 @@ void App::build_window() {
         gtk_window_set_position(GTK_WINDOW(m_window), GTK_WIN_POS_CENTER);
     }
 
-    m_canvas = gtk_drawing_area_new();
+    m_canvas = accessible::make_canvas(this);
     gtk_widget_set_can_focus(m_canvas, TRUE);
     gtk_widget_add_events(m_canvas, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK |
                                         GDK_BUTTON_RELEASE_MASK | GDK_KEY_PRESS_MASK |
@@ -266,9 +267,11 @@ gboolean App::on_poll_cb(gpointer self) {
 void App::on_poll() {
     if (!m_worker_running && m_worker.joinable()) {
         m_worker.join();
+        const bool was_scanning = m_scanning;
         m_scanning = false;
         m_cleaning = false;
         m_dirty = true;
+        announce_result(was_scanning);
         show_failure_dialog_if_due();
     }
     if (m_dirty.exchange(false) && m_canvas != nullptr)

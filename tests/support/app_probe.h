@@ -143,6 +143,9 @@ struct AppProbe {
     }
     App::Overlay& overlay() { return app.m_overlay; }
     const App::Focus& focus() const { return app.m_focus; }
+    // The canvas widget the App draws on and tells assistive technology about.
+    GtkWidget*& canvas() { return app.m_canvas; }
+    const std::string& last_announcement() const { return app.m_last_announcement; }
     bool focus_visible() const { return app.m_focus_visible; }
     const Palette& palette() const { return app.m_palette; }
 

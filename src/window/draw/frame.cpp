@@ -28,7 +28,9 @@ void App::draw_frame(cairo_t* cr, double width, double height) {
     sync_pango_language();
     m_width = width;
     m_height = height;
+    m_frame_labels.clear();
     draw_all(cr);
+    update_accessible_nodes();
 }
 
 void App::sync_pango_language() {

@@ -186,11 +186,11 @@ double App::draw_label_rgb(const std::string& text, Font font, RectF r, Rgb colo
     cairo_set_source_rgba(m_cr, colour.r, colour.g, colour.b, alpha);
     cairo_move_to(m_cr, left, y);
     pango_cairo_show_layout(m_cr, layout);
-    if (m_text_log != nullptr) {
-        m_text_log->push_back(
-            DrawnText{text, RectF{static_cast<float>(left), static_cast<float>(y),
-                                  static_cast<float>(tw), static_cast<float>(th)}});
-    }
+    const DrawnText drawn{text, RectF{static_cast<float>(left), static_cast<float>(y),
+                                      static_cast<float>(tw), static_cast<float>(th)}};
+    m_frame_labels.push_back(drawn);
+    if (m_text_log != nullptr)
+        m_text_log->push_back(drawn);
     cairo_new_path(m_cr);
     return tw;
 }
