@@ -14,6 +14,9 @@
 #include "base/i18n.h"
 #include "base/settings.h"
 #include "window/accessible.h"
+
+#include <cctype>
+
 #include "window/app.h"
 
 // --- Helpers ---
@@ -47,6 +50,15 @@ bool inside(const RectF& box, const RectF& target) {
            cy <= target.y + target.h;
 }
 
+// A label that can name a control: not a bare rank or count.
+bool names_something(const std::string& text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80 || std::isalpha(static_cast<unsigned char>(c)))
+            return true;
+    }
+    return false;
+}
+
 bool same_node(const App::AccessibleNode& a, const App::AccessibleNode& b) {
     return a.role == b.role && a.name == b.name && a.description == b.description &&
            a.checked == b.checked && a.focused == b.focused && a.sensitive == b.sensitive &&
@@ -71,7 +83,7 @@ void App::update_accessible_nodes() {
             for (const DrawnText& label : m_frame_labels) {
                 if (!inside(label.box, t.rect))
                     continue;
-                if (node.name.empty())
+                if (node.name.empty() && names_something(label.text))
                     node.name = label.text;
                 else
                     node.description += (node.description.empty() ? "" : ", ") + label.text;
