@@ -9,21 +9,9 @@ set -euo pipefail
 brushwick=$1
 here=$(cd "$(dirname "$0")" && pwd)
 
-for tool in Xvfb dbus-run-session /usr/libexec/at-spi-bus-launcher; do
-    command -v "$tool" >/dev/null || [[ -x $tool ]] ||
-        { echo "atspi_test: $tool is not installed (tools/install-deps)"; exit 1; }
-done
+source "$here/x_session.sh" atspi_test dbus-run-session /usr/libexec/at-spi-bus-launcher
 /usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' ||
     { echo "atspi_test: python3-gi with gir1.2-atspi-2.0 is needed (tools/install-deps)"; exit 1; }
-
-work=$(mktemp -d /tmp/brushwick-atspi-XXXXXX)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 home=$work/home
 mkdir -p "$home"/.cache/pip/http "$home"/code/web/node_modules/react "$home"/code/api/node_modules/x
@@ -33,13 +21,6 @@ head -c 700000 /dev/zero > "$home"/code/api/node_modules/x/index.js
 echo '{}' > "$home"/code/web/package.json
 echo '{}' > "$home"/code/api/package.json
 
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1400x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")"
-
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 export HOME=$home XDG_CONFIG_HOME= XDG_CACHE_HOME= XDG_DATA_HOME= LANGUAGE=en LANG=C.UTF-8
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"

@@ -8,18 +8,7 @@ set -euo pipefail
 brushwick=$1 xshot=$2 artifacts=$3
 mkdir -p "$artifacts"
 
-for tool in Xvfb openbox xdotool wmctrl dbus-run-session; do
-    command -v "$tool" >/dev/null || { echo "window_test: $tool is not installed (tools/install-deps)"; exit 1; }
-done
-
-work=$(mktemp -d /tmp/brushwick-e2e-XXXXXX)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/x_session.sh" window_test openbox xdotool wmctrl dbus-run-session
 
 # A home with something to find in a few groups.
 home=$work/home
@@ -29,19 +18,11 @@ head -c 3000000 /dev/zero > "$home"/.cache/pip/http/wheel
 head -c 5000000 /dev/zero > "$home"/.gradle/caches/modules-2/jar
 head -c 700000 /dev/zero > "$home"/code/web/node_modules/react/index.js
 
-# A private X server on a free display, and a window manager to close through.
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1400x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")"
+# A window manager to close through.
 openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
 
-# GTK keeps allocations for the life of the process and never frees them; in
-# the AddressSanitizer build the unit tests check our own code for leaks.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 export HOME=$home XDG_CONFIG_HOME= XDG_CACHE_HOME= XDG_DATA_HOME= LANGUAGE=en LANG=C.UTF-8
 dbus-run-session -- "$brushwick" >"$work/app.log" 2>&1 &
 app=$!
