@@ -109,7 +109,8 @@ AtkStateSet* control_ref_state_set(AtkObject* obj) {
         return set;
     }
     atk_state_set_add_state(set, ATK_STATE_VISIBLE);
-    atk_state_set_add_state(set, ATK_STATE_SHOWING);
+    if (node->showing)
+        atk_state_set_add_state(set, ATK_STATE_SHOWING);
     if (node->sensitive) {
         atk_state_set_add_state(set, ATK_STATE_SENSITIVE);
         atk_state_set_add_state(set, ATK_STATE_ENABLED);

@@ -116,10 +116,11 @@ public:
 
     // A clickable area registered by the last frame, in window coordinates.
     struct HitTarget {
-        RectF rect;
+        RectF rect;  // where it takes clicks: cut to its region, empty when out of sight
         Act act = Act::None;
         int index = 0;
         Screen screen = Screen::None;  // who registered it and handles it
+        RectF full;                    // the whole control, also where its region cuts it
     };
 
     // What is drawn over the main view.
@@ -245,6 +246,7 @@ public:
         bool checked = false;     // a ticked entry, the chosen choice, the shown category
         bool focused = false;     // has the keyboard focus
         bool sensitive = true;    // can be acted on
+        bool showing = true;      // in sight, not scrolled away
         HitTarget target;         // what acting on it clicks
     };
     // The controls of the last frame; only those of an open overlay while one is.
@@ -519,6 +521,8 @@ private:
     void resolve_focus();
     void move_focus_in_list(int step, bool to_end);
     void scroll_row_into_view(int index);
+    // Scrolls the content or the sidebar so that the whole control shows.
+    void scroll_target_into_view(const HitTarget& t);
     void draw_focus_ring();
     // Remembers the focus when an overlay opens and gives it back when it closes.
     void track_overlay_focus(Overlay before);
@@ -590,6 +594,9 @@ private:
     double m_sidebar_scroll = 0;       // sidebar scroll position
     double m_sidebar_height = 0;       // sidebar content height written by draw_sidebar
     std::vector<HitTarget> m_targets;  // clickable areas of the last frame
+    // Controls drawn out of sight in the last frame (scrolled away): never
+    // clicked, but the keyboard and screen readers reach them.
+    std::vector<HitTarget> m_hidden_targets;
     // Widths and line heights already measured, keyed by font and text. Text
     // is laid out again on every frame, and most of it is the same every time;
     // the results equal fresh measurements, since the Pango context never

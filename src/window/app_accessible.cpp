@@ -62,7 +62,8 @@ bool names_something(const std::string& text) {
 bool same_node(const App::AccessibleNode& a, const App::AccessibleNode& b) {
     return a.role == b.role && a.name == b.name && a.description == b.description &&
            a.checked == b.checked && a.focused == b.focused && a.sensitive == b.sensitive &&
-           a.target.act == b.target.act && a.target.index == b.target.index;
+           a.showing == b.showing && a.target.act == b.target.act &&
+           a.target.index == b.target.index;
 }
 
 }  // namespace
@@ -78,7 +79,8 @@ void App::update_accessible_nodes() {
         for (const HitTarget& t : reading_order()) {
             AccessibleNode node;
             node.role = role_for(t.act);
-            node.rect = t.rect;
+            node.rect = t.full.empty() ? t.rect : t.full;
+            node.showing = !t.rect.empty();
             node.target = t;
             for (const DrawnText& label : m_frame_labels) {
                 if (!inside(label.box, t.rect))

@@ -48,7 +48,8 @@ Family family_of(App::Act act) {
 constexpr float kRingGap = 2;    // between a control and its focus ring
 constexpr float kRingWidth = 2;  // the ring's line
 constexpr float kRingRadius = 9;
-constexpr float kLineBand = 12;  // controls whose centres share a band read as one line
+constexpr float kLineBand = 12;      // controls whose centres share a band read as one line
+constexpr double kRevealMargin = 8;  // room left beside a control scrolled into view
 
 bool same_control(const App::HitTarget& t, App::Act act, int index, App::Screen screen) {
     return t.act == act && t.index == index && t.screen == screen;
@@ -65,18 +66,24 @@ std::vector<App::HitTarget> App::reading_order() const {
     // controls by line, then along the line as the language reads.
     std::vector<std::pair<HitTarget, std::array<int, 3>>> found;
     std::vector<Screen> screens;  // in the order they first drew
-    for (const HitTarget& t : m_targets) {
+    const auto add = [&](const HitTarget& t) {
         if (!focusable(t) || (only != Screen::None && t.screen != only))
-            continue;
+            return;
         auto rank = std::find(screens.begin(), screens.end(), t.screen);
         if (rank == screens.end())
             rank = screens.insert(screens.end(), t.screen);
-        const RectF logical = mirror(t.rect);
-        const int line = static_cast<int>(std::lround((t.rect.y + t.rect.h / 2) / kLineBand));
+        const RectF& area = t.full.empty() ? t.rect : t.full;
+        const RectF logical = mirror(area);
+        const int line = static_cast<int>(std::lround((area.y + area.h / 2) / kLineBand));
         found.push_back({t,
                          {static_cast<int>(rank - screens.begin()), line,
                           static_cast<int>(std::lround(logical.x))}});
-    }
+    };
+    // Controls scrolled out of sight are in the order too, where they stand.
+    for (const HitTarget& t : m_targets)
+        add(t);
+    for (const HitTarget& t : m_hidden_targets)
+        add(t);
     std::stable_sort(found.begin(), found.end(),
                      [](const auto& a, const auto& b) { return a.second < b.second; });
     std::vector<HitTarget> ordered;
@@ -122,7 +129,7 @@ bool App::is_selected_row(const HitTarget& t) const {
 }
 
 bool App::focusable(const HitTarget& t) const {
-    if (t.act == Act::None || t.act == Act::MenuItem || t.rect.empty())
+    if (t.act == Act::None || t.act == Act::MenuItem || (t.rect.empty() && t.full.empty()))
         return false;
     // The scrim behind an overlay closes it when clicked; it is no control.
     return t.act != Act::CloseOverlay || t.rect.w < m_width || t.rect.h < m_height;
@@ -216,6 +223,8 @@ bool App::focus_on_key(unsigned keyval, GdkModifierType state) {
             m_focus_visible = true;
             if (family_of(m_focus.act) == Family::Rows)
                 scroll_row_into_view(m_focus.index);
+            else
+                scroll_target_into_view(chain[next]);
             request_redraw();
             return true;
         }
@@ -225,7 +234,7 @@ bool App::focus_on_key(unsigned keyval, GdkModifierType state) {
         case GDK_KEY_KP_Space: {
             if (m_focus.act == Act::None)
                 return false;
-            HitTarget target{RectF{}, m_focus.act, m_focus.index, m_focus.screen};
+            HitTarget target{RectF{}, m_focus.act, m_focus.index, m_focus.screen, RectF{}};
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 resolve_focus();
@@ -277,13 +286,13 @@ void App::move_focus_in_list(int step, bool to_end) {
         const int last = m_row_list.count - 1;
         const int index =
             to_end ? (step < 0 ? 0 : last) : std::clamp(m_focus.index + step, 0, last);
-        set_focus(HitTarget{RectF{}, m_focus.act, index, m_focus.screen});
+        set_focus(HitTarget{RectF{}, m_focus.act, index, m_focus.screen, RectF{}});
         scroll_row_into_view(index);
         return;
     }
     // The sidebar behaves as a list box: moving the focus selects the row.
     std::vector<HitTarget> rows;
-    for (const HitTarget& t : m_targets) {
+    for (const HitTarget& t : reading_order()) {
         if (t.screen == Screen::Sidebar && family_of(t.act) == Family::Sidebar)
             rows.push_back(t);
     }
@@ -297,15 +306,7 @@ void App::move_focus_in_list(int step, bool to_end) {
     const long next = to_end ? (step < 0 ? 0 : last) : std::clamp(pos + step, 0L, last);
     const HitTarget row = rows[static_cast<std::size_t>(next)];
     set_focus(row);
-    // A row cut by the sidebar's edge, and the one beyond it, come into view.
-    const float full = SidebarLayout::kRowHeight;
-    const float reach = full + SidebarLayout::kGroupHeader;
-    const double max_scroll = std::max(0.0, m_sidebar_height - m_r_sidebar.h);
-    if (row.rect.y <= m_r_sidebar.y + 1)
-        m_sidebar_scroll -= reach - row.rect.h + (row.rect.y - m_r_sidebar.y);
-    else if (row.rect.y + full >= m_r_sidebar.y + m_r_sidebar.h - 1)
-        m_sidebar_scroll += reach - (m_r_sidebar.y + m_r_sidebar.h - row.rect.y - full);
-    m_sidebar_scroll = std::clamp(m_sidebar_scroll, 0.0, max_scroll);
+    scroll_target_into_view(row);
     lock.unlock();
     route_click(row, false);
 }
@@ -320,6 +321,21 @@ void App::scroll_row_into_view(int index) {
         m_scroll += y + m_row_list.height - m_row_list.view_bottom;
     // The next frame clamps the position to what the content allows.
     m_scroll = std::max(m_scroll, 0.0);
+}
+
+void App::scroll_target_into_view(const HitTarget& t) {
+    const bool sidebar = t.screen == Screen::Sidebar;
+    const bool content = !sidebar && t.screen != Screen::Toolbar && t.screen != Screen::Footer &&
+                         t.screen != overlay_screen();
+    if ((!sidebar && !content) || t.full.empty())
+        return;
+    const RectF& view = sidebar ? m_r_sidebar : m_r_content;
+    double& scroll = sidebar ? m_sidebar_scroll : m_scroll;
+    // The next frame clamps the position to what the region can scroll.
+    if (t.full.y < view.y)
+        scroll = std::max(scroll - (view.y - t.full.y) - kRevealMargin, 0.0);
+    else if (t.full.y + t.full.h > view.y + view.h)
+        scroll += t.full.y + t.full.h - (view.y + view.h) + kRevealMargin;
 }
 
 // --- Overlays and the ring ---

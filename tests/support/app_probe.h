@@ -113,6 +113,8 @@ struct AppProbe {
     std::mutex& mutex() { return app.m_mutex; }
     std::atomic<bool>& cancel_flag() { return app.m_cancel; }
     const std::vector<App::HitTarget>& targets() const { return app.m_targets; }
+    // Controls the last frame drew out of sight.
+    const std::vector<App::HitTarget>& hidden_targets() const { return app.m_hidden_targets; }
     std::string& selection() { return app.m_selection; }
     std::vector<Item>& manual() { return app.m_manual; }
     bool scanning() const { return app.m_scanning; }

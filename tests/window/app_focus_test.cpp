@@ -192,3 +192,27 @@ TEST_F(FocusTest, TheRingIsDrawnAroundTheFocusedControlOnlyAfterKeys) {
     EXPECT_FALSE(probe.focus_visible());
     EXPECT_EQ(probe.focus().act, Act::SelectCategory);
 }
+
+TEST_F(FocusTest, TabReachesControlsScrolledOutOfSightAndBringsThemIntoView) {
+    // At the smallest window the overview's biggest consumers lie below the fold.
+    constexpr int kShort = 560;
+    probe.selection() = "";
+    probe.draw(kWidth, kShort);
+    ASSERT_EQ(probe.target(Act::TopConsumer), nullptr) << "the consumers should be out of sight";
+    for (int i = 0; i < 60 && probe.focus().act != Act::TopConsumer; ++i) {
+        probe.key(GDK_KEY_Tab);
+        probe.draw(kWidth, kShort);
+    }
+    ASSERT_EQ(probe.focus().act, Act::TopConsumer) << "Tab never reached a hidden control";
+    const App::HitTarget* shown = probe.target(Act::TopConsumer, probe.focus().index);
+    ASSERT_NE(shown, nullptr) << "the focused control stayed out of sight";
+    EXPECT_GE(shown->rect.h, shown->full.h - 0.5f) << "it is still cut by the content's edge";
+    EXPECT_GT(probe.scroll(), 0);
+    // Shift+Tab back to the top scrolls back up to the legend.
+    for (int i = 0; i < 60 && probe.focus().act != Act::LegendEntry; ++i) {
+        probe.key(GDK_KEY_ISO_Left_Tab);
+        probe.draw(kWidth, kShort);
+    }
+    ASSERT_EQ(probe.focus().act, Act::LegendEntry);
+    EXPECT_NE(probe.target(Act::LegendEntry, probe.focus().index), nullptr);
+}

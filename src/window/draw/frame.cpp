@@ -66,6 +66,7 @@ void App::draw_all(cairo_t* cr) {
     m_cr = cr;
     m_rtl = I18n::instance().is_rtl();
     m_targets.clear();
+    m_hidden_targets.clear();
     compute_layout();
     fill_rect(RectF{0, 0, static_cast<float>(m_width), static_cast<float>(m_height)},
               m_palette.window);

@@ -429,6 +429,7 @@ void App::draw_scroll_thumb(RectF region, double scroll, double content_height) 
 }
 
 void App::add_target(RectF r, Act act, int index) {
+    const RectF full = mirror(r);
     if (!m_clip_targets.empty()) {
         // A row scrolled out of its region, or under a fixed header, is
         // invisible there; it must not catch clicks meant for what covers it.
@@ -437,9 +438,11 @@ void App::add_target(RectF r, Act act, int index) {
         const float right = std::min(r.x + r.w, c.x + c.w);
         const float top = std::max(r.y, c.y);
         const float bottom = std::min(r.y + r.h, c.y + c.h);
-        if (bottom <= top || right <= left)
+        if (bottom <= top || right <= left) {
+            m_hidden_targets.push_back(HitTarget{RectF{}, act, index, m_drawing, full});
             return;
+        }
         r = RectF{left, top, right - left, bottom - top};
     }
-    m_targets.push_back(HitTarget{mirror(r), act, index, m_drawing});
+    m_targets.push_back(HitTarget{mirror(r), act, index, m_drawing, full});
 }

@@ -43,6 +43,7 @@ App::Screen App::overlay_screen() const {
 
 void App::draw_overlay() {
     m_targets.clear();
+    m_hidden_targets.clear();
     m_clip_targets = RectF{};
     m_drawing = overlay_screen();
     const RectF window{0, 0, static_cast<float>(m_width), static_cast<float>(m_height)};

@@ -39,6 +39,8 @@ void App::draw_content() {
     // covers the scroll position (a larger window, a list that shrank) the
     // frame is drawn again from the clamped position, so no blank page shows.
     const std::size_t first_target = m_targets.size();
+    const std::size_t first_hidden = m_hidden_targets.size();
+    const std::size_t first_label = m_frame_labels.size();
     m_row_list = RowList{};
     const std::size_t first_text = m_text_log != nullptr ? m_text_log->size() : 0;
     for (int pass = 0; pass < 2; ++pass) {
@@ -52,6 +54,8 @@ void App::draw_content() {
             break;
         m_scroll = clamped;
         m_targets.resize(first_target);
+        m_hidden_targets.resize(first_hidden);
+        m_frame_labels.resize(first_label);
         if (m_text_log != nullptr)
             m_text_log->resize(first_text);
         fill_rect(m_r_content, m_palette.window);
