@@ -5,6 +5,8 @@
 // the same home without the mount does. Where the machine cannot mount FUSE
 // in a namespace the case skips, or fails when
 // BRUSHWICK_REQUIRE_PRIVILEGED_TESTS=1.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,6 +18,7 @@
 #include "base/strutil.h"
 #include "dead_mount.h"
 #include "deletion_support.h"
+#include "engine/scanner.h"
 #include "test_support.h"
 
 namespace {
@@ -112,6 +115,48 @@ TEST(DeadMountChild, DISABLED_ScanOfAHomeWhoseCacheNeverAnswers) {
     EXPECT_GT(dead_rows, 0);
 }
 
+// BRUSHWICK_TEST_ROOT holds e/ (measured) and code/ (searched for projects),
+// each with an empty folder "dead" that becomes the dead mount.
+TEST(DeadMountChild, DISABLED_WalksPassAMountPointThatNeverAnswers) {
+    const std::string t = env_text("BRUSHWICK_TEST_ROOT");
+    ASSERT_FALSE(t.empty());
+    // What deleting e could free: everything but the mount point, measured
+    // before the mount, when du can still be asked.
+    struct stat st {};
+    ASSERT_EQ(::lstat((t + "/e/dead").c_str(), &st), 0);
+    const std::int64_t reclaimable =
+        du_bytes(t + "/e") - static_cast<std::int64_t>(st.st_blocks) * 512;
+    testing_support::DeadMount in_entry(t + "/e/dead");
+    ASSERT_EQ(in_entry.error(), "");
+    testing_support::DeadMount in_projects(t + "/code/dead");
+    ASSERT_EQ(in_projects.error(), "");
+    scanner::refresh_filesystems();
+
+    // Measuring passes the mount point by the table: not even a stat, so the
+    // filesystem is not yet known to hang afterwards.
+    const scanner::Measure m = scanner::measure_guarded(t + "/e", 45.0, nullptr);
+    EXPECT_EQ(m.outcome, scanner::Outcome::Done);
+    EXPECT_EQ(m.bytes, reclaimable);
+    EXPECT_FALSE(scanner::detail::presumed_hung(t + "/e/dead"));
+
+    // The project search probes the mount point under a short deadline of its
+    // own, leaves it out, and still ends with every other match.
+    CategoryDef row;
+    row.id = "modules";
+    row.path = t + "/code";
+    row.listing = ListingKind::Recursive;
+    row.names = {"node_modules"};
+    row.max_depth = 5;
+    const std::vector<scanner::Listed> found =
+        scanner::list_projects_guarded({row}, scanner::ProjectScope{}, 120.0, nullptr);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].outcome, scanner::Outcome::Done);
+    ASSERT_EQ(found[0].entries.size(), 1u);
+    EXPECT_EQ(found[0].entries[0].path, t + "/code/app/node_modules");
+    EXPECT_TRUE(scanner::detail::presumed_hung(t + "/code/dead"));
+    EXPECT_FALSE(scanner::detail::presumed_hung(scanner::detail::filesystem_of(t + "/code")));
+}
+
 // --- Parent side ---
 
 TEST(DeadMount, AScanOfAHomeWhoseCacheNeverAnswersEndsWithEveryOtherCategoryExact) {
@@ -152,6 +197,20 @@ TEST(DeadMount, AScanOfAHomeWhoseCacheNeverAnswersEndsWithEveryOtherCategoryExac
     if (at != std::string::npos)
         std::cout << "brushwick-scan with ~/.cache dead took "
                   << log.substr(at + 10, log.find('\n', at) - at - 10) << " s\n";
+}
+
+TEST(DeadMount, MeasuringAndTheProjectSearchPassAMountPointThatNeverAnswers) {
+    SKIP_UNLESS_MACHINE_CAN(testing_support::can_mount_dead_filesystem(),
+                            "mount FUSE in a private mount namespace (needs root and /dev/fuse)");
+    TempDir t;
+    make_tree(t.path(), {"e/dead/", "e/keep/f", "code/dead/", "code/app/package.json",
+                         "code/app/node_modules/a/"});
+    write_file(t / "e/keep/f", 40000);
+    std::string log;
+    EXPECT_TRUE(testing_support::run_in_mount_namespace(
+        "DeadMountChild.DISABLED_WalksPassAMountPointThatNeverAnswers",
+        {{"BRUSHWICK_TEST_ROOT", t.path()}}, kChildLimit, &log))
+        << log;
 }
 
 }  // namespace
