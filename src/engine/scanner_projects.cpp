@@ -27,6 +27,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -137,6 +138,10 @@ constexpr ProjectFiles kProjectFiles[] = {
 };
 
 // clang-format on
+
+// Helpers reading ahead of the walk: with the walk itself, as many threads as
+// a category's measuring uses, which is idle while the projects are searched.
+constexpr int kReadAheadThreads = 5;
 
 // Deepest level any row may search; rows asking for more are clamped, so a
 // walk holds at most this many descriptors and stack frames.
@@ -253,7 +258,11 @@ private:
     bool is_tool_content(const char* name, int fd) const;
     bool lacks_project_file(const char* name, int depth) const;
     bool is_claimed(const char* name) const;
+    bool is_top_skipped(const char* name) const;
     bool answers(const char* name);
+    bool matches(const char* name);
+    bool may_enter(int depth, const char* name) const;
+    void read_ahead(int depth, const fs::Listing& listing);
 
     const std::vector<CategoryDef>& m_rows;
     const ProjectScope& m_scope;
@@ -268,9 +277,19 @@ private:
     // each with whether its filesystem answered a probe under the deadline
     // (nullopt until it is first met).
     std::unordered_map<std::string, std::optional<bool>> m_mount_points;
-    std::vector<fs::Listing> m_listings;  // one per depth, reused between folders
-    std::vector<std::size_t> m_matching;  // scratch: rows matching the current name
+    std::vector<fs::Listing> m_listings;      // one per depth, reused between folders
+    std::vector<std::size_t> m_matching;      // scratch: rows matching the current name
+    std::unique_ptr<fs::ReadAhead> m_ahead;   // null when no helper could be had
+    std::vector<fs::ReadAhead::Item> m_next;  // scratch: what the walk reads next
 };
+
+bool ProjectWalk::is_top_skipped(const char* name) const {
+    for (const std::string& skip : m_scope.top_skip) {
+        if (skip == name)
+            return true;
+    }
+    return false;
+}
 
 bool ProjectWalk::is_claimed(const char* name) const {
     for (const std::string& c : m_scope.claimed) {
@@ -357,6 +376,50 @@ void ProjectWalk::report(int fd, int depth, const char* name, const struct stat&
     }
 }
 
+// Collects in m_matching the active rows that look for name; true when any does.
+bool ProjectWalk::matches(const char* name) {
+    m_matching.clear();
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (!m_active[i])
+            continue;
+        for (const std::string& n : m_rows[i].names) {
+            if (n == name) {
+                m_matching.push_back(i);
+                break;
+            }
+        }
+    }
+    return !m_matching.empty();
+}
+
+// A folder by this name at depth that matches no row is searched below,
+// unless it is one the search never enters by its name or too deep.
+bool ProjectWalk::may_enter(int depth, const char* name) const {
+    return !is_one_of(name, kAlwaysSkip) && !is_claimed(name) && depth + 1 <= m_max_depth &&
+           !is_one_of(name, kPackageFolders);
+}
+
+// Hands the helpers what the walk will read in the folder just listed, in
+// the order it will: the sub-folders it enters and the matches it stats.
+// Mount points are left to the walk, which probes them first.
+void ProjectWalk::read_ahead(int depth, const fs::Listing& listing) {
+    if (!m_ahead)
+        return;
+    fs::for_each_record(listing.data.get(), listing.size, [&](const fs::Entry& e) {
+        if (e.type != DT_DIR || (depth == 0 && is_top_skipped(e.name)))
+            return true;
+        std::string p = su::join_path(m_dir, e.name);
+        if (m_mount_points.count(p) != 0 || m_fence.folders.count(p) != 0)
+            return true;
+        if (matches(e.name))
+            m_next.push_back({std::move(p), false});
+        else if (may_enter(depth, e.name))
+            m_next.push_back({std::move(p), true});
+        return true;
+    });
+    m_ahead->add(m_next);
+}
+
 // Whether name, in the folder being read, may be looked at: anything but a
 // mount point of the table, or one whose filesystem answers. A mount point is
 // first asked whether it is a folder under the deadline, because even a stat
@@ -390,24 +453,9 @@ bool ProjectWalk::consider(int fd, int depth, const fs::Entry& e) {
     } else if (e.type != DT_DIR) {
         return true;
     }
-    if (depth == 0) {
-        for (const std::string& skip : m_scope.top_skip) {
-            if (skip == e.name)
-                return true;
-        }
-    }
-    m_matching.clear();
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (!m_active[i])
-            continue;
-        for (const std::string& n : m_rows[i].names) {
-            if (n == e.name) {
-                m_matching.push_back(i);
-                break;
-            }
-        }
-    }
-    if (!m_matching.empty()) {
+    if (depth == 0 && is_top_skipped(e.name))
+        return true;
+    if (matches(e.name)) {
         // A match is reported, never entered. Its time comes from a stat,
         // which also makes sure it is still a folder and not a link.
         if (!s.ok)
@@ -417,8 +465,7 @@ bool ProjectWalk::consider(int fd, int depth, const fs::Entry& e) {
         }
         return true;
     }
-    if (is_one_of(e.name, kAlwaysSkip) || is_claimed(e.name) || depth + 1 > m_max_depth ||
-        is_one_of(e.name, kPackageFolders))
+    if (!may_enter(depth, e.name))
         return true;
     const std::size_t dir_len = m_dir.size();
     if (m_dir != "/")
@@ -446,6 +493,7 @@ void ProjectWalk::visit(int fd, int depth) {
                              [](const fs::Entry& e) { return !is_one_of(e.name, kToolMarkers); });
     if (is_tool)
         return;
+    read_ahead(depth, listing);
     fs::for_each_record(listing.data.get(), listing.size,
                         [&](const fs::Entry& e) { return consider(fd, depth, e); });
 }
@@ -476,8 +524,13 @@ std::vector<std::vector<ScannedInfo>> ProjectWalk::run() {
         return m_out;
     m_listings.resize(static_cast<std::size_t>(m_max_depth) + 1);
     m_dir = m_root;
+    // Only a search that goes below the projects folder has anything to read
+    // ahead.
+    if (m_max_depth > 0)
+        m_ahead = std::make_unique<fs::ReadAhead>(kReadAheadThreads, m_cancel);
     visit(fd, 0);
     ::close(fd);
+    m_ahead.reset();
     return m_out;
 }
 
