@@ -6,6 +6,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -33,7 +34,7 @@ void fill_from(const struct statx& sx, Stat& s) {
 }
 
 // Items waiting to be read ahead, at most: a walk that outruns its helpers
-// drops what they could not reach, which it has read itself by then.
+// drops the oldest, which it has most likely read itself by then.
 constexpr std::size_t kMaxWaiting = 4096;
 
 }  // namespace
@@ -66,6 +67,12 @@ void ReadAhead::add(std::vector<Item>& items) {
         return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        // The oldest waiting items make room: the walk has gone past them.
+        const std::size_t total = m_todo.size() + items.size();
+        if (total > kMaxWaiting) {
+            const std::size_t drop = std::min(total - kMaxWaiting, m_todo.size());
+            m_todo.erase(m_todo.begin(), m_todo.begin() + static_cast<std::ptrdiff_t>(drop));
+        }
         for (auto it = items.rbegin(); it != items.rend() && m_todo.size() < kMaxWaiting; ++it)
             m_todo.push_back(std::move(*it));
     }

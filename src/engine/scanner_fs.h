@@ -105,8 +105,8 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // Hands over items, the first to be read first. Items beyond a bound of
-    // waiting ones are dropped: reading ahead is only ever a head start.
+    // Hands over items, the first to be read first. Beyond a bound of waiting
+    // items the oldest are dropped: reading ahead is only ever a head start.
     void add(std::vector<Item>& items);
 
 private:
