@@ -178,6 +178,16 @@ struct Ticket {
 // when there is none. Reads no filesystem but /proc.
 std::string filesystem_of(const std::string& path);
 
+// Mount points of the last table read that lie strictly below path (a scan
+// path), in table order. Reads no filesystem but /proc. A walk passes them
+// without a system call on them: a stat of a mount point is already a call
+// into its filesystem, which may never answer.
+std::vector<std::string> mount_points_below(const std::string& path);
+
+// Whether work on this filesystem (see filesystem_of) missed its deadline and
+// has not returned since: a call there would wait for ever.
+bool presumed_hung(const std::string& filesystem);
+
 // Hands task to a pool thread. Never blocks on the task. False, with the task
 // dropped, when the ticket's filesystem has a late call still stuck in it, or
 // when kMaxStuckThreads threads are stuck and none is free.

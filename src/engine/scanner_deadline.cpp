@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "base/paths.h"
+#include "base/strutil.h"
 #include "base/thread_priority.h"
 #include "engine/mounts.h"
 #include "engine/scanner.h"
@@ -60,6 +61,11 @@ public:
     int threads() {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_threads;
+    }
+
+    bool is_hung(const std::string& filesystem) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return hung(filesystem);
     }
 
 private:
@@ -144,6 +150,15 @@ Filesystems& filesystems() {
     return *f;
 }
 
+// The last table read; read now when no scan has read one yet.
+std::shared_ptr<const std::vector<mounts::Mount>> current_table() {
+    Filesystems& f = filesystems();
+    std::lock_guard<std::mutex> lock(f.m);
+    if (!f.table)
+        f.table = std::make_shared<const std::vector<mounts::Mount>>(mounts::read_current());
+    return f.table;
+}
+
 // Never destroyed: detached threads may still wait on it while the process
 // exits.
 Pool& pool() {
@@ -158,16 +173,22 @@ bool submit_guarded(std::function<void()> task, std::shared_ptr<Ticket> ticket) 
 }
 
 std::string filesystem_of(const std::string& path) {
-    std::shared_ptr<const std::vector<mounts::Mount>> table;
-    {
-        Filesystems& f = filesystems();
-        std::lock_guard<std::mutex> lock(f.m);
-        if (!f.table)
-            f.table = std::make_shared<const std::vector<mounts::Mount>>(mounts::read_current());
-        table = f.table;
-    }
+    const auto table = current_table();
     const mounts::Mount* m = mounts::detail::lookup(*table, paths::to_scan_path(path));
     return m != nullptr ? m->point : std::string();
+}
+
+std::vector<std::string> mount_points_below(const std::string& path) {
+    std::vector<std::string> out;
+    for (const mounts::Mount& m : *current_table()) {
+        if (m.point != path && su::is_at_or_under(m.point, path))
+            out.push_back(m.point);
+    }
+    return out;
+}
+
+bool presumed_hung(const std::string& filesystem) {
+    return pool().is_hung(filesystem);
 }
 
 int guard_thread_count() {

@@ -6,9 +6,11 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <system_error>
 #include <utility>
 
 namespace scanner::fs {
@@ -31,7 +33,79 @@ void fill_from(const struct statx& sx, Stat& s) {
                    (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
 }
 
+// Items waiting to be read ahead, at most: a walk that outruns its helpers
+// drops the oldest, which it has most likely read itself by then.
+constexpr std::size_t kMaxWaiting = 4096;
+
 }  // namespace
+
+// --- Reading ahead ---
+
+ReadAhead::ReadAhead(int threads, const std::atomic<bool>* cancel) : m_cancel(cancel) {
+    for (int i = 0; i < threads; ++i) {
+        try {
+            m_threads.emplace_back([this] { serve(); });
+        } catch (const std::system_error&) {
+            // No more threads to be had: the walk reads for itself.
+            break;
+        }
+    }
+}
+
+ReadAhead::~ReadAhead() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_cv.notify_all();
+    for (std::thread& t : m_threads)
+        t.join();
+}
+
+void ReadAhead::add(std::vector<Item>& items) {
+    if (m_threads.empty() || items.empty())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        // The oldest waiting items make room: the walk has gone past them.
+        const std::size_t total = m_todo.size() + items.size();
+        if (total > kMaxWaiting) {
+            const std::size_t drop = std::min(total - kMaxWaiting, m_todo.size());
+            m_todo.erase(m_todo.begin(), m_todo.begin() + static_cast<std::ptrdiff_t>(drop));
+        }
+        for (auto it = items.rbegin(); it != items.rend() && m_todo.size() < kMaxWaiting; ++it)
+            m_todo.push_back(std::move(*it));
+    }
+    items.clear();
+    m_cv.notify_all();
+}
+
+void ReadAhead::serve() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_cv.wait(lock, [this] { return m_stop || !m_todo.empty(); });
+        if (m_stop)
+            return;
+        const Item item = std::move(m_todo.back());
+        m_todo.pop_back();
+        lock.unlock();
+        if (!cancelled(m_cancel)) {
+            if (item.list) {
+                const int fd = open_dir(AT_FDCWD, item.path.c_str(), false);
+                // Unreadable: the walk will find it so too.
+                if (fd >= 0) {
+                    for_each_entry(fd, thread_buffer(), [](const Entry&) { return true; });
+                    ::close(fd);
+                }
+            } else {
+                stat_at(AT_FDCWD, item.path.c_str());
+            }
+        }
+        lock.lock();
+    }
+}
+
+// --- Primitives ---
 
 int open_dir(int dirfd, const char* name, bool follow) {
     int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;

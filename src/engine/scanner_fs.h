@@ -12,11 +12,15 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace scanner::fs {
 
@@ -79,6 +83,42 @@ struct Stat {
 // statx where the kernel has it (for the mount facts), fstatat otherwise.
 // Never triggers an automount.
 Stat stat_at(int dirfd, const char* name);
+
+// Helper threads that read folders and stat entries ahead of a walk that
+// runs on one thread: on a cold cache such a walk waits for one read at a
+// time, and what the helpers read is cached by the time the walk gets there.
+// They read only what they are handed and keep nothing. The most recently
+// handed paths are read first: a depth-first walk needs them next.
+class ReadAhead {
+public:
+    // One thing to read ahead.
+    struct Item {
+        std::string path;  // scan path
+        bool list;         // a folder to open and read whole; else an entry to stat
+    };
+
+    // Starts up to threads helpers (fewer when no more can be had); they stop
+    // early when cancel is set.
+    ReadAhead(int threads, const std::atomic<bool>* cancel);
+    // Stops the helpers and waits for the reads they are in.
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Hands over items, the first to be read first. Beyond a bound of waiting
+    // items the oldest are dropped: reading ahead is only ever a head start.
+    void add(std::vector<Item>& items);
+
+private:
+    void serve();
+
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<Item> m_todo;  // guarded by m_mutex; the next item is at the back
+    bool m_stop = false;       // guarded by m_mutex
+    const std::atomic<bool>* m_cancel;
+    std::vector<std::thread> m_threads;
+};
 
 // Allocated bytes of a stat result.
 inline std::int64_t allocated(const struct stat& st) {

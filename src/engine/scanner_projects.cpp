@@ -27,6 +27,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "base/paths.h"
@@ -137,6 +139,10 @@ constexpr ProjectFiles kProjectFiles[] = {
 
 // clang-format on
 
+// Helpers reading ahead of the walk: with the walk itself, as many threads as
+// a category's measuring uses, which is idle while the projects are searched.
+constexpr int kReadAheadThreads = 5;
+
 // Deepest level any row may search; rows asking for more are clamped, so a
 // walk holds at most this many descriptors and stack frames.
 constexpr int kMaxDepth = 64;
@@ -160,9 +166,29 @@ std::string without_trailing_slashes(std::string p) {
     return p;
 }
 
+// How long resolving a fenced folder or probing a mount point below the
+// projects folder may take: as long as a catalog folder check, since both
+// may cross into a filesystem that never answers.
+constexpr double kProbeSeconds = catalog::kCheckSeconds;
+
 std::string real_path_of(const std::string& p) {
     char buf[PATH_MAX];
     return ::realpath(p.c_str(), buf) != nullptr ? std::string(buf) : std::string();
+}
+
+// real_path_of(p) where p lies on the filesystem of the walk itself; elsewhere
+// under a deadline of its own, so that a folder on a mount that does not
+// answer (a tool's cache on a dead ~/.cache) costs the walk kProbeSeconds
+// once, and nothing once its filesystem is presumed hung. "" when p does not
+// resolve or does not answer.
+std::string real_path_near(const std::string& p, const std::string& walk_filesystem,
+                           const std::atomic<bool>* cancel) {
+    const std::string filesystem = detail::filesystem_of(p);
+    if (filesystem == walk_filesystem)
+        return real_path_of(p);
+    return detail::with_deadline<std::string>(kProbeSeconds, filesystem, std::string(), cancel,
+                                              [p] { return real_path_of(p); })
+        .value;
 }
 
 // --- The folders a walk must leave alone, in the walk's own path space ---
@@ -177,11 +203,11 @@ struct Fence {
 // literal path and by its resolved one, so that neither a symbolic link in
 // the home nor one in the folder's path lets the walk reach it unnoticed.
 void fence_in(Fence& fence, const std::string& folder, bool is_row, const std::string& root,
-              const std::string& real_root) {
+              const std::string& real_root, const std::atomic<bool>* cancel) {
     const std::string lit = without_trailing_slashes(paths::to_scan_path(folder));
     if (lit.empty() || lit[0] != '/')
         return;
-    const std::string real = real_path_of(lit);
+    const std::string real = real_path_near(lit, detail::filesystem_of(root), cancel);
     const std::pair<const std::string*, const std::string*> forms[] = {{&lit, &root},
                                                                        {&real, &real_root}};
     for (const auto& [f, r] : forms) {
@@ -203,13 +229,14 @@ void fence_in(Fence& fence, const std::string& folder, bool is_row, const std::s
     }
 }
 
-Fence build_fence(const ProjectScope& scope, const std::string& root) {
+Fence build_fence(const ProjectScope& scope, const std::string& root,
+                  const std::atomic<bool>* cancel) {
     Fence fence;
     const std::string real_root = real_path_of(root);
     for (const std::string& f : scope.other_rows)
-        fence_in(fence, f, true, root, real_root);
+        fence_in(fence, f, true, root, real_root, cancel);
     for (const std::string& f : scope.tool_folders)
-        fence_in(fence, f, false, root, real_root);
+        fence_in(fence, f, false, root, real_root, cancel);
     return fence;
 }
 
@@ -231,6 +258,11 @@ private:
     bool is_tool_content(const char* name, int fd) const;
     bool lacks_project_file(const char* name, int depth) const;
     bool is_claimed(const char* name) const;
+    bool is_top_skipped(const char* name) const;
+    bool answers(const char* name);
+    bool matches(const char* name);
+    bool may_enter(int depth, const char* name) const;
+    void read_ahead(int depth, const fs::Listing& listing);
 
     const std::vector<CategoryDef>& m_rows;
     const ProjectScope& m_scope;
@@ -241,9 +273,23 @@ private:
     std::string m_root;          // scan path of the projects folder
     std::string m_dir;           // scan path of the folder being read
     Fence m_fence;
-    std::vector<fs::Listing> m_listings;  // one per depth, reused between folders
-    std::vector<std::size_t> m_matching;  // scratch: rows matching the current name
+    // Mount points below the projects folder in the mount table (walk paths),
+    // each with whether its filesystem answered a probe under the deadline
+    // (nullopt until it is first met).
+    std::unordered_map<std::string, std::optional<bool>> m_mount_points;
+    std::vector<fs::Listing> m_listings;      // one per depth, reused between folders
+    std::vector<std::size_t> m_matching;      // scratch: rows matching the current name
+    std::unique_ptr<fs::ReadAhead> m_ahead;   // null when no helper could be had
+    std::vector<fs::ReadAhead::Item> m_next;  // scratch: what the walk reads next
 };
+
+bool ProjectWalk::is_top_skipped(const char* name) const {
+    for (const std::string& skip : m_scope.top_skip) {
+        if (skip == name)
+            return true;
+    }
+    return false;
+}
 
 bool ProjectWalk::is_claimed(const char* name) const {
     for (const std::string& c : m_scope.claimed) {
@@ -330,10 +376,73 @@ void ProjectWalk::report(int fd, int depth, const char* name, const struct stat&
     }
 }
 
+// Collects in m_matching the active rows that look for name; true when any does.
+bool ProjectWalk::matches(const char* name) {
+    m_matching.clear();
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (!m_active[i])
+            continue;
+        for (const std::string& n : m_rows[i].names) {
+            if (n == name) {
+                m_matching.push_back(i);
+                break;
+            }
+        }
+    }
+    return !m_matching.empty();
+}
+
+// A folder by this name at depth that matches no row is searched below,
+// unless it is one the search never enters by its name or too deep.
+bool ProjectWalk::may_enter(int depth, const char* name) const {
+    return !is_one_of(name, kAlwaysSkip) && !is_claimed(name) && depth + 1 <= m_max_depth &&
+           !is_one_of(name, kPackageFolders);
+}
+
+// Hands the helpers what the walk will read in the folder just listed, in
+// the order it will: the sub-folders it enters and the matches it stats.
+// Mount points are left to the walk, which probes them first.
+void ProjectWalk::read_ahead(int depth, const fs::Listing& listing) {
+    if (!m_ahead)
+        return;
+    fs::for_each_record(listing.data.get(), listing.size, [&](const fs::Entry& e) {
+        if (e.type != DT_DIR || (depth == 0 && is_top_skipped(e.name)))
+            return true;
+        std::string p = su::join_path(m_dir, e.name);
+        if (m_mount_points.count(p) != 0 || m_fence.folders.count(p) != 0)
+            return true;
+        if (matches(e.name))
+            m_next.push_back({std::move(p), false});
+        else if (may_enter(depth, e.name))
+            m_next.push_back({std::move(p), true});
+        return true;
+    });
+    m_ahead->add(m_next);
+}
+
+// Whether name, in the folder being read, may be looked at: anything but a
+// mount point of the table, or one whose filesystem answers. A mount point is
+// first asked whether it is a folder under the deadline, because even a stat
+// of it waits on its filesystem; when that does not answer, it is left out.
+bool ProjectWalk::answers(const char* name) {
+    if (m_mount_points.empty())
+        return true;
+    const auto it = m_mount_points.find(su::join_path(m_dir, name));
+    if (it == m_mount_points.end())
+        return true;
+    if (!it->second)
+        it->second =
+            scanner::is_dir_guarded(paths::to_display_path(it->first), kProbeSeconds, m_cancel)
+                .has_value();
+    return *it->second;
+}
+
 // Handles one entry of the folder at depth; false stops the walk (cancelled).
 bool ProjectWalk::consider(int fd, int depth, const fs::Entry& e) {
     if (fs::cancelled(m_cancel))
         return false;
+    if ((e.type == DT_DIR || e.type == DT_UNKNOWN) && !answers(e.name))
+        return true;
     // Files and symbolic links are neither reported nor entered; the entry
     // type tells without a stat unless the filesystem leaves it unknown.
     fs::Stat s;
@@ -344,24 +453,9 @@ bool ProjectWalk::consider(int fd, int depth, const fs::Entry& e) {
     } else if (e.type != DT_DIR) {
         return true;
     }
-    if (depth == 0) {
-        for (const std::string& skip : m_scope.top_skip) {
-            if (skip == e.name)
-                return true;
-        }
-    }
-    m_matching.clear();
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (!m_active[i])
-            continue;
-        for (const std::string& n : m_rows[i].names) {
-            if (n == e.name) {
-                m_matching.push_back(i);
-                break;
-            }
-        }
-    }
-    if (!m_matching.empty()) {
+    if (depth == 0 && is_top_skipped(e.name))
+        return true;
+    if (matches(e.name)) {
         // A match is reported, never entered. Its time comes from a stat,
         // which also makes sure it is still a folder and not a link.
         if (!s.ok)
@@ -371,8 +465,7 @@ bool ProjectWalk::consider(int fd, int depth, const fs::Entry& e) {
         }
         return true;
     }
-    if (is_one_of(e.name, kAlwaysSkip) || is_claimed(e.name) || depth + 1 > m_max_depth ||
-        is_one_of(e.name, kPackageFolders))
+    if (!may_enter(depth, e.name))
         return true;
     const std::size_t dir_len = m_dir.size();
     if (m_dir != "/")
@@ -400,6 +493,7 @@ void ProjectWalk::visit(int fd, int depth) {
                              [](const fs::Entry& e) { return !is_one_of(e.name, kToolMarkers); });
     if (is_tool)
         return;
+    read_ahead(depth, listing);
     fs::for_each_record(listing.data.get(), listing.size,
                         [&](const fs::Entry& e) { return consider(fd, depth, e); });
 }
@@ -419,7 +513,9 @@ std::vector<std::vector<ScannedInfo>> ProjectWalk::run() {
     m_root = without_trailing_slashes(paths::to_scan_path(path));
     if (m_max_depth < 0 || m_root.empty() || fs::cancelled(m_cancel))
         return m_out;
-    m_fence = build_fence(m_scope, m_root);
+    m_fence = build_fence(m_scope, m_root, m_cancel);
+    for (std::string& point : detail::mount_points_below(m_root))
+        m_mount_points.emplace(std::move(point), std::nullopt);
     if (m_fence.blocked)
         return m_out;
     const int fd = fs::open_dir(AT_FDCWD, m_root.c_str(), true);
@@ -428,8 +524,13 @@ std::vector<std::vector<ScannedInfo>> ProjectWalk::run() {
         return m_out;
     m_listings.resize(static_cast<std::size_t>(m_max_depth) + 1);
     m_dir = m_root;
+    // Only a search that goes below the projects folder has anything to read
+    // ahead.
+    if (m_max_depth > 0)
+        m_ahead = std::make_unique<fs::ReadAhead>(kReadAheadThreads, m_cancel);
     visit(fd, 0);
     ::close(fd);
+    m_ahead.reset();
     return m_out;
 }
 

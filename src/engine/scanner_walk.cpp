@@ -14,6 +14,8 @@
 //
 // A folder on another mount (another device, a mount root or another mount
 // id) is neither counted nor entered: deleting the entry could never free it.
+// A mount point the mount table lists is passed without even a stat, which
+// would wait on its filesystem when that does not answer.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -173,6 +175,7 @@ public:
 
 private:
     bool scan(Frame& f);
+    bool is_known_mount_point(const char* name) const;
     bool walk_pending();
     void finished(int fd, std::size_t depth);
     int reopen(const Frame& f);
@@ -183,9 +186,13 @@ private:
     std::time_t& m_newest;
     const std::atomic<bool>* m_cancel;
     LinkSet m_links;
-    Mount m_mount;       // the measured folder's mount
-    int m_root_fd = -1;  // the measured folder, held for the whole walk
-    std::string m_path;  // names from the measured folder down to the innermost frame
+    Mount m_mount;            // the measured folder's mount
+    int m_root_fd = -1;       // the measured folder, held for the whole walk
+    std::string m_path;       // names from the measured folder down to the innermost frame
+    std::string m_root_path;  // the measured folder (scan path)
+    // Mount points below it in the mount table: passed by name, without the
+    // stat that would already wait on a filesystem that does not answer.
+    std::unordered_set<std::string> m_mount_points;
     std::vector<Frame> m_stack;
     std::size_t m_open = 0;        // descriptors held by frames on the stack
     std::size_t m_first_open = 0;  // no frame below this index holds one
@@ -209,6 +216,8 @@ bool SizeWalk::scan(Frame& f) {
         // the entry type says so without a stat.
         if (e.type == DT_LNK)
             return true;
+        if ((e.type == DT_DIR || e.type == DT_UNKNOWN) && is_known_mount_point(e.name))
+            return true;
         const fs::Stat s = fs::stat_at(f.fd, e.name);
         // Gone between the listing and the stat: it no longer occupies space.
         if (!s.ok || S_ISLNK(s.st.st_mode))
@@ -226,6 +235,18 @@ bool SizeWalk::scan(Frame& f) {
         }
         return true;
     });
+}
+
+// name, in the folder being scanned, is a mount point the table lists.
+bool SizeWalk::is_known_mount_point(const char* name) const {
+    if (m_mount_points.empty())
+        return false;
+    std::string p = m_root_path;
+    if (!m_path.empty())
+        p += '/' + m_path;
+    p += '/';
+    p += name;
+    return m_mount_points.count(p) != 0;
 }
 
 // fd (a folder at depth) has been walked completely: makes sure the frame now
@@ -331,6 +352,9 @@ bool SizeWalk::run(const std::string& root, const fs::Stat& root_st) {
     f.dev = root_st.st.st_dev;
     f.ino = root_st.st.st_ino;
     m_mount = Mount{root_st.st.st_dev, root_st.mnt_id};
+    m_root_path = root == "/" ? std::string() : root;
+    for (std::string& point : detail::mount_points_below(root))
+        m_mount_points.insert(std::move(point));
     if (!scan(f)) {
         ::close(f.fd);
         return false;
