@@ -6,7 +6,7 @@
 // that only fills the window and draws one line of text (the floor any frame
 // pays for a surface and a Pango layout).
 //
-//   build/bench/frame_time [FRAMES]
+//   build/bench/frame_time [FRAMES] [SCREEN...]
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
@@ -124,7 +124,12 @@ const Overlay kOverlays[] = {
     {"language", [](AppProbe& p) { p.overlay() = App::Overlay::Language; }},
 };
 
+// Screens named on the command line, or every screen when none is.
+std::vector<std::string> g_only;
+
 void report(AppProbe& probe, const char* screen, int frames) {
+    if (!g_only.empty() && std::find(g_only.begin(), g_only.end(), screen) == g_only.end())
+        return;
     for (const auto& [w, h] : {std::pair{1100, 720}, std::pair{1920, 1080}}) {
         std::vector<double> times, cpu;
         probe.draw(w, h);  // warm the font caches
@@ -150,6 +155,8 @@ void report(AppProbe& probe, const char* screen, int frames) {
 
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 200;
+    for (int i = 2; i < argc; ++i)
+        g_only.emplace_back(argv[i]);
     testing_support::FakeHome home;
     // Every category folder of the catalog, below the default base folders.
     const char* const folders[] = {

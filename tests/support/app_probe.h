@@ -126,6 +126,9 @@ struct AppProbe {
         return app.donut_card_height();
     }
     App::Overlay& overlay() { return app.m_overlay; }
+    // Off: frames under an overlay draw the main view afresh instead of
+    // painting the kept picture of it.
+    bool& view_cache_enabled() { return app.m_view_cache_enabled; }
     const Palette& palette() const { return app.m_palette; }
 
     // --- Overlays ---
