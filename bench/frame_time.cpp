@@ -1,8 +1,9 @@
 // frame_time — how long one complete frame takes to draw offscreen, on a fake
 // home where every category of the catalog holds entries: the overview, a
 // category of 10,000 entries with long names and paths (at its top and in its
-// middle), the manual list with 500 rows, and each overlay. Prints the median and the 95th
-// percentile per screen and window size, and the ratio to a reference frame
+// middle), the manual list with 500 rows, each overlay, and the states of a
+// scan (starting, under way, cancelled, found nothing). Prints the median and
+// the 95th percentile per screen and window size, and the ratio to a reference frame
 // that only fills the window and draws one line of text (the floor any frame
 // pays for a surface and a Pango layout).
 //
@@ -122,6 +123,47 @@ const Overlay kOverlays[] = {
          p.fm_caret() = p.fm_text().size() / 2;
      }},
     {"language", [](AppProbe& p) { p.overlay() = App::Overlay::Language; }},
+};
+
+// The states of a scan the content region shows instead of data, each set
+// up on the scanned categories as the scan or the user would leave them.
+struct ScanState {
+    const char* name;
+    void (*set_up)(AppProbe&);
+};
+const ScanState kScanStates[] = {
+    {"scan-start",
+     [](AppProbe& p) {
+         p.reset_categories();
+         p.set_scanning(true);
+     }},
+    {"scanning",
+     [](AppProbe& p) {
+         std::lock_guard<std::mutex> lock(p.mutex());
+         const std::size_t current = p.cats().size() / 3;
+         for (std::size_t i = current; i < p.cats().size(); ++i) {
+             p.cats()[i].items.clear();
+             p.cats()[i].did_scan = false;
+             p.cats()[i].scanning = i == current;
+         }
+         p.set_scanning(true);
+     }},
+    {"cancelled",
+     [](AppProbe& p) {
+         std::lock_guard<std::mutex> lock(p.mutex());
+         for (std::size_t i = p.cats().size() / 2; i < p.cats().size(); ++i) {
+             p.cats()[i].items.clear();
+             p.cats()[i].did_scan = false;
+         }
+     }},
+    {"empty",
+     [](AppProbe& p) {
+         std::lock_guard<std::mutex> lock(p.mutex());
+         for (CatState& cs : p.cats()) {
+             cs.items.clear();
+             cs.did_scan = true;
+         }
+     }},
 };
 
 // Screens named on the command line, or every screen when none is.
@@ -287,5 +329,16 @@ int main(int argc, char** argv) {
         report(probe, o.name, frames);
         probe.overlay() = App::Overlay::None;
     }
+    const std::vector<CatState> scanned = probe.cats();
+    for (const ScanState& state : kScanStates) {
+        {
+            std::lock_guard<std::mutex> lock(probe.mutex());
+            probe.cats() = scanned;
+        }
+        probe.set_scanning(false);
+        state.set_up(probe);
+        report(probe, state.name, frames);
+    }
+    probe.set_scanning(false);
     return 0;
 }

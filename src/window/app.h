@@ -543,4 +543,15 @@ private:
     // target cannot take it pixel for pixel; the caller then draws directly.
     bool draw_backdrop_from_cache();
     void drop_view_cache();
+
+    // --- main thread only: gradients kept as pictures (draw/primitives.cpp)
+    // Keyed by everything the picture shows: size, radius, colours, scale and
+    // the shape's place within its first pixel.
+    std::unordered_map<std::string, std::shared_ptr<cairo_surface_t>> m_sprites;
+    bool m_sprites_enabled = true;  // off: every gradient is computed afresh
+    // Paints a gradient shape (r already mirrored) from its kept picture,
+    // keeping it first; false when the context cannot take it pixel for pixel.
+    bool paint_kept_gradient(RectF m, double radius, const std::string& from, const std::string& to,
+                             double alpha);
+    void paint_gradient(RectF m, double radius, Rgb a, Rgb b, double alpha);
 };

@@ -129,6 +129,8 @@ struct AppProbe {
     // Off: frames under an overlay draw the main view afresh instead of
     // painting the kept picture of it.
     bool& view_cache_enabled() { return app.m_view_cache_enabled; }
+    // Off: gradients are computed afresh instead of painted from kept pictures.
+    bool& sprites_enabled() { return app.m_sprites_enabled; }
     const Palette& palette() const { return app.m_palette; }
 
     // --- Overlays ---

@@ -7,12 +7,15 @@
 //   Mirroring
 //   Text
 //   Shapes
+//   Kept gradients
 //   Controls and hit targets
 #include <glib.h>
 #include <pango/pangocairo.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <memory>
 
 #include "base/i18n.h"
 #include "base/strutil.h"
@@ -41,6 +44,9 @@ const char* const kEllipsis = "\xE2\x80\xA6";
 
 constexpr std::size_t kTextWidthCacheLimit = 4096;
 constexpr std::size_t kLayoutCacheLimit = 2048;
+// Gradients kept as pictures: a frame has a few dozen, at a few positions
+// within a pixel as the lists scroll.
+constexpr std::size_t kSpriteLimit = 256;
 
 // Byte offsets of the first `chars` code points of a UTF-8 text (invalid
 // bytes count as one character each, so odd file names still shorten).
@@ -82,6 +88,63 @@ void from_pixels(cairo_t* cr, double& x, double& y) {
     x = (x - ox) / sx;
     y = (y - oy) / sy;
     cairo_device_to_user(cr, &x, &y);
+}
+
+// Whole device pixels [x0, x1) × [y0, y1).
+struct PixelBox {
+    double x0, y0, x1, y1;
+};
+
+PixelBox pixel_box_around(double x0, double y0, double x1, double y1) {
+    return PixelBox{std::floor(x0) - 1, std::floor(y0) - 1, std::ceil(x1) + 1, std::ceil(y1) + 1};
+}
+
+// Moved by whole pixels, a shape covers the same parts of its pixels only
+// when the clip takes whole pixels (cairo lists the clip's rectangles exactly
+// then), and its gradient has the same colours only at a scale whose inverse
+// is exact in fixed point: a power of two.
+bool same_by_whole_pixels(cairo_t* cr) {
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    int exponent = 0;
+    if (sx != sy || std::frexp(sx, &exponent) != 0.5)
+        return false;
+    cairo_rectangle_list_t* list = cairo_copy_clip_rectangle_list(cr);
+    const bool whole = list->status == CAIRO_STATUS_SUCCESS;
+    cairo_rectangle_list_destroy(list);
+    return whole;
+}
+
+// A transparent surface like cr's target over the box, on which cr's user
+// coordinates land on the same pixels, moved by the box's corner.
+cairo_surface_t* blank_picture_at(cairo_t* cr, const PixelBox& box) {
+    cairo_surface_t* target = cairo_get_target(cr);
+    double sx = 1, sy = 1, ox = 0, oy = 0;
+    cairo_surface_get_device_scale(target, &sx, &sy);
+    cairo_surface_get_device_offset(target, &ox, &oy);
+    cairo_surface_t* picture = cairo_surface_create_similar(
+        target, CAIRO_CONTENT_COLOR_ALPHA, static_cast<int>(std::ceil((box.x1 - box.x0) / sx)) + 1,
+        static_cast<int>(std::ceil((box.y1 - box.y0) / sy)) + 1);
+    cairo_surface_set_device_offset(picture, ox - box.x0, oy - box.y0);
+    return picture;
+}
+
+// Paints a picture made by blank_picture_at, perhaps for another box of the
+// same size, onto the box.
+void paint_picture_at(cairo_t* cr, cairo_surface_t* picture, const PixelBox& box) {
+    double ox = 0, oy = 0;
+    cairo_surface_get_device_offset(cairo_get_target(cr), &ox, &oy);
+    cairo_surface_set_device_offset(picture, ox - box.x0, oy - box.y0);
+    cairo_matrix_t ctm;
+    cairo_get_matrix(cr, &ctm);
+    cairo_save(cr);
+    cairo_set_source_surface(cr, picture, -ctm.x0, -ctm.y0);
+    double x0 = box.x0, y0 = box.y0, x1 = box.x1, y1 = box.y1;
+    from_pixels(cr, x0, y0);
+    from_pixels(cr, x1, y1);
+    cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
+    cairo_fill(cr);
+    cairo_restore(cr);
 }
 
 long char_count(const std::string& s) {
@@ -313,6 +376,14 @@ void App::fill_round_rect_gradient(RectF r, double radius, const std::string& fr
     if (!hex_to_rgb(from, a) || !hex_to_rgb(to, b))
         return;
     const RectF m = mirror(r);
+    // A gradient costs its whole area in per-pixel colour computations; the
+    // hero card alone takes milliseconds at 1920 px.
+    if (m_sprites_enabled && paint_kept_gradient(m, radius, from, to, alpha))
+        return;
+    paint_gradient(m, radius, a, b, alpha);
+}
+
+void App::paint_gradient(RectF m, double radius, Rgb a, Rgb b, double alpha) {
     cairo_pattern_t* pattern = cairo_pattern_create_linear(m.x, m.y, m.x + m.w, m.y + m.h);
     cairo_pattern_add_color_stop_rgba(pattern, 0, a.r, a.g, a.b, alpha);
     cairo_pattern_add_color_stop_rgba(pattern, 1, b.r, b.g, b.b, alpha);
@@ -380,6 +451,48 @@ void App::draw_bar(RectF r, double fraction, const std::string& hex) {
     // A sliver narrower than the rounded ends would vanish; keep it visible.
     fill_round_rect(RectF{r.x, r.y, static_cast<float>(std::max(fw, 5.0)), r.h}, r.h * 0.5, hex,
                     1.0);
+}
+
+// --- Kept gradients ---
+
+bool App::paint_kept_gradient(RectF m, double radius, const std::string& from,
+                              const std::string& to, double alpha) {
+    cairo_matrix_t ctm;
+    cairo_get_matrix(m_cr, &ctm);
+    const bool moves_only = ctm.xx == 1 && ctm.yy == 1 && ctm.xy == 0 && ctm.yx == 0;
+    Rgb a, b;
+    if (!moves_only || !same_by_whole_pixels(m_cr) || !hex_to_rgb(from, a) || !hex_to_rgb(to, b))
+        return false;
+    double x0 = m.x, y0 = m.y, x1 = m.x + m.w, y1 = m.y + m.h;
+    to_pixels(m_cr, x0, y0);
+    to_pixels(m_cr, x1, y1);
+    const PixelBox box = pixel_box_around(x0, y0, x1, y1);
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(m_cr), &sx, &sy);
+    char key[320];
+    std::snprintf(key, sizeof key, "%d|%a|%a|%a|%a|%a|%a|%a|%s|%s",
+                  static_cast<int>(cairo_surface_get_type(cairo_get_target(m_cr))), x0 - box.x0,
+                  y0 - box.y0, static_cast<double>(m.w), static_cast<double>(m.h), radius, alpha,
+                  sx, from.c_str(), to.c_str());
+    auto found = m_sprites.find(key);
+    if (found == m_sprites.end()) {
+        cairo_surface_t* picture = blank_picture_at(m_cr, box);
+        cairo_t* cr = cairo_create(picture);
+        cairo_set_matrix(cr, &ctm);
+        cairo_t* window = m_cr;
+        m_cr = cr;
+        paint_gradient(m, radius, a, b, alpha);
+        m_cr = window;
+        cairo_destroy(cr);
+        cairo_surface_flush(picture);
+        if (m_sprites.size() >= kSpriteLimit)
+            m_sprites.clear();
+        found =
+            m_sprites.emplace(key, std::shared_ptr<cairo_surface_t>(picture, cairo_surface_destroy))
+                .first;
+    }
+    paint_picture_at(m_cr, found->second.get(), box);
+    return true;
 }
 
 // --- Controls and hit targets ---

@@ -58,10 +58,7 @@ protected:
         probe.view_cache_enabled() = cached;
         cairo_surface_t* s = probe.draw_scaled(width, height, scale);
         Frame f;
-        const int rows = cairo_image_surface_get_height(s);
-        const int stride = cairo_image_surface_get_stride(s);
-        const unsigned char* data = cairo_image_surface_get_data(s);
-        f.pixels.assign(data, data + static_cast<std::size_t>(rows * stride));
+        f.pixels = screen_test::bytes_of(s);
         cairo_surface_destroy(s);
         for (const App::DrawnText& t : probe.texts)
             f.labels.push_back(t.text);
@@ -200,10 +197,7 @@ TEST_F(ViewCacheTest, ATransformedTargetIsDrawnDirectly) {
         cairo_scale(cr, 0.9, 0.9);
         app.draw_frame(cr, 1100, 700);
         cairo_destroy(cr);
-        cairo_surface_flush(s);
-        std::vector<unsigned char> pixels(
-            cairo_image_surface_get_data(s),
-            cairo_image_surface_get_data(s) + 640 * cairo_image_surface_get_stride(s));
+        std::vector<unsigned char> pixels = screen_test::bytes_of(s);
         cairo_surface_destroy(s);
         return pixels;
     };
