@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr std::size_t kMaxCommandBytes = 300;
-
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
@@ -118,7 +116,7 @@ bool write_all(int fd, const std::string& text) {
 namespace settings_util {
 
 bool valid_file_manager_command(const std::string& cmd) {
-    if (cmd.empty() || cmd.size() > kMaxCommandBytes)
+    if (cmd.empty() || cmd.size() > settings_util::kMaxCommandBytes)
         return false;
     bool has_visible = false;
     for (const char c : cmd) {

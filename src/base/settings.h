@@ -62,6 +62,10 @@ namespace settings_util {
 // it is ignored like a missing one.
 inline constexpr std::size_t kMaxFileSize = 1 << 20;
 
+// The longest file-manager command kept, in bytes; the settings field stops
+// taking characters there.
+inline constexpr std::size_t kMaxCommandBytes = 300;
+
 // True for a file-manager command the program may store and run: 1 to 300
 // bytes, no byte below 0x20, no 0x7F, no double quote or backslash (UTF-8 is
 // fine), and not only spaces and tabs.

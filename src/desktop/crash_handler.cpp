@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/i18n.h"
+#include "base/product.h"
 #include "base/strutil.h"
 
 namespace {
@@ -26,8 +27,6 @@ namespace {
 // --- Fixed texts ---
 
 constexpr const char* kProduct = "Brushwick";
-constexpr const char* kVersion = BRUSHWICK_VERSION;
-constexpr const char* kSupportMail = "support@brushwick.dev";
 
 struct SignalRow {
     int sig;           // the signal number
@@ -221,7 +220,7 @@ std::string encoded(std::string_view s) {
 
 std::string report_head() {
     std::string head =
-        "=== " + std::string(kProduct) + " Crash Report ===\nVersion: " + kVersion + "\n";
+        "=== " + std::string(kProduct) + " Crash Report ===\nVersion: " + product::kVersion + "\n";
     const std::string revision = env_or("SNAP_REVISION", "");
     if (!revision.empty())
         head += "Snap revision: " + revision + "\n";
@@ -279,7 +278,7 @@ Prepared* prepare(const CrashHandler::Texts& texts) {
     p->head = report_head();
     p->tail = report_tail();
     p->utc_offset = local_utc_offset();
-    p->mail_prefix = "mailto:" + std::string(kSupportMail) +
+    p->mail_prefix = "mailto:" + std::string(product::kSupportMail) +
                      "?subject=" + encoded(std::string(kProduct) + " Crash: ");
     p->mail_body = "&body=" + encoded(texts.attach + p->report_path);
     prepare_script(*p, texts);

@@ -377,7 +377,8 @@ private:
     float draw_sidebar_fixed_rows(float x, float y, float width);
     float draw_sidebar_group(const VisibleGroup& group, float x, float y, float width);
     void draw_sidebar_row(RectF row, const SidebarRow& row_info);
-    void sidebar_on_click(const HitTarget& target);
+    // A right click on a category reveals its folder.
+    void sidebar_on_click(const HitTarget& target, bool right);
     void sidebar_on_wheel(double step);
 
     // screens/content.cpp — the content region: which screen fills it, its
@@ -419,6 +420,14 @@ private:
     void fm_begin_edit();
     // Ends editing: a trimmed, valid command is stored; anything else empties it.
     void fm_commit();
+    // An editing key while the field has the keyboard; false when the key is
+    // not the field's (it then goes on to the window's shortcuts).
+    bool fm_key(unsigned keyval, GdkModifierType state);
+    // Inserts text at the caret: whole characters only, refused bytes skipped,
+    // up to the command's byte limit.
+    void fm_insert(const std::string& text);
+    // Inserts the first line of a pasted text.
+    void fm_paste(const std::string& text);
 
     // overlays/language.cpp — the grid of every interface language.
     void draw_language();
@@ -455,6 +464,15 @@ private:
     // app_desktop.cpp — main thread, without m_mutex: it may block.
     // Shows path in the file manager, or a dialog saying where it is.
     void reveal_or_explain(const std::string& path);
+    // Opens the home folder with the configured file manager, or says that
+    // it could not be started.
+    void test_file_manager();
+    // Names the system's file manager for the settings panel (m_fm_detected).
+    void detect_file_manager();
+    // Opens the About panel's website (LinkWebsite) or mail (LinkContact) link.
+    void open_link(Act link);
+    // Asks for a projects folder; a chosen one is stored and scanned at once.
+    void choose_projects_folder();
 
     // screens/footer.cpp — the selection total, status line and delete button.
     void draw_footer();

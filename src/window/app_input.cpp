@@ -46,7 +46,7 @@ void App::route_click(const HitTarget& target, bool right) {
             toolbar_on_click(target);
             break;
         case Screen::Sidebar:
-            sidebar_on_click(target);
+            sidebar_on_click(target, right);
             break;
         case Screen::Dialog:
             dialog_on_click(target);

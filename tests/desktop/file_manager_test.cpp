@@ -26,6 +26,7 @@
 
 namespace {
 
+using testing_support::answer_chooser;
 using testing_support::FakeDesktop;
 using testing_support::FakeFileManager;
 using testing_support::PrivateSessionBus;
@@ -274,52 +275,6 @@ TEST(FileManagerChild, DISABLED_WithoutABusTheDefaultHandlerOpensTheFolder) {
     EXPECT_EQ(recorder.next_run(), Args{"mailto:support@example.org"});
     // No display to show a chooser on: nothing chosen, no crash.
     EXPECT_EQ(file_manager::pick_folder(nullptr), std::nullopt);
-}
-
-// The folder chooser on the screen, or null while there is none.
-GtkFileChooser* shown_chooser() {
-    GList* windows = gtk_window_list_toplevels();
-    GtkFileChooser* chooser = nullptr;
-    for (GList* w = windows; w != nullptr; w = w->next) {
-        if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data)))
-            chooser = GTK_FILE_CHOOSER(w->data);
-    }
-    g_list_free(windows);
-    return chooser;
-}
-
-// Answers the next folder chooser with response, after it has moved to
-// folder when one is given (the chooser changes folders asynchronously).
-// Runs as an idle step of the chooser's own loop, so the test waits on the
-// chooser's state, never on a clock.
-void answer_chooser(GtkResponseType response, const std::string& folder) {
-    struct Answer {
-        GtkResponseType response;
-        std::string folder;
-        bool moving = false;  // the chooser was asked to change to folder
-    };
-    g_idle_add_full(
-        G_PRIORITY_DEFAULT_IDLE,
-        [](gpointer data) -> gboolean {
-            auto* answer = static_cast<Answer*>(data);
-            GtkFileChooser* chooser = shown_chooser();
-            if (chooser == nullptr)
-                return G_SOURCE_CONTINUE;
-            if (!answer->folder.empty()) {
-                if (!answer->moving) {
-                    gtk_file_chooser_set_current_folder(chooser, answer->folder.c_str());
-                    answer->moving = true;
-                }
-                gchar* current = gtk_file_chooser_get_current_folder(chooser);
-                const bool there = current != nullptr && answer->folder == current;
-                g_free(current);
-                if (!there)
-                    return G_SOURCE_CONTINUE;
-            }
-            gtk_dialog_response(GTK_DIALOG(chooser), answer->response);
-            return G_SOURCE_REMOVE;
-        },
-        new Answer{response, folder}, [](gpointer data) { delete static_cast<Answer*>(data); });
 }
 
 TEST(FileManagerChild, DISABLED_UnderADisplayGtkStartsTheHandlerAndRunsTheChooser) {

@@ -56,6 +56,22 @@ struct AppProbe {
 
     std::vector<App::DrawnText> texts;  // labels of the last frame drawn
 
+    // Lays text out as a window on the default screen does (the screen's font
+    // options and resolution), so that frames can be compared with a real
+    // window's pixels. Call before the first frame; needs an open display.
+    void use_window_fonts() {
+        GtkWidget* area = gtk_drawing_area_new();
+        g_object_ref_sink(area);
+        if (app.m_pango != nullptr)
+            g_object_unref(app.m_pango);
+        app.m_pango = gtk_widget_create_pango_context(area);
+        g_object_unref(area);
+        app.drop_layouts();
+        app.m_text_widths.clear();
+        for (double& h : app.m_font_heights)
+            h = 0;
+    }
+
     const App::DrawnText* find_text(const std::string& text) const {
         for (const App::DrawnText& t : texts) {
             if (t.text == text)
@@ -144,6 +160,8 @@ struct AppProbe {
     std::size_t& fm_caret() { return app.m_fm_caret; }
     bool& fm_editing() { return app.m_fm_editing; }
     std::string& fm_detected() { return app.m_fm_detected; }
+    // What Ctrl+V inserts when the clipboard holds text.
+    void fm_paste(const std::string& text) { app.fm_paste(text); }
     std::size_t fm_scroll_start(double room) {
         app.ensure_pango();
         return app.fm_scroll_start(room);

@@ -16,6 +16,18 @@ namespace testing_support {
 
 namespace {
 
+// The folder chooser on the screen, or null while there is none.
+GtkFileChooser* shown_chooser() {
+    GList* windows = gtk_window_list_toplevels();
+    GtkFileChooser* chooser = nullptr;
+    for (GList* w = windows; w != nullptr; w = w->next) {
+        if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data)))
+            chooser = GTK_FILE_CHOOSER(w->data);
+    }
+    g_list_free(windows);
+    return chooser;
+}
+
 constexpr const char* kFmName = "org.freedesktop.FileManager1";
 constexpr const char* kFmPath = "/org/freedesktop/FileManager1";
 constexpr const char* kFmXml =
@@ -96,16 +108,49 @@ FakeDesktop::FakeDesktop(const Recorder* recorder, bool system_data) {
     if (recorder != nullptr) {
         std::ofstream(data + "/applications/fake-folders.desktop")
             << "[Desktop Entry]\nType=Application\nName=Fake Folders\nExec=" << recorder->program()
-            << " %u\nMimeType=inode/directory;x-scheme-handler/mailto;\n";
+            << " %u\nMimeType=inode/directory;x-scheme-handler/mailto;x-scheme-handler/https;\n";
         std::ofstream(config + "/mimeapps.list")
             << "[Default Applications]\ninode/directory=fake-folders.desktop\n"
-               "x-scheme-handler/mailto=fake-folders.desktop\n";
+               "x-scheme-handler/mailto=fake-folders.desktop\n"
+               "x-scheme-handler/https=fake-folders.desktop\n";
     }
     ScopedEnv& env = m_home.env();
     env.set("XDG_DATA_HOME", data);
     env.set("XDG_CONFIG_HOME", config);
     env.set("XDG_DATA_DIRS", system_data ? system + ":/usr/local/share:/usr/share" : system);
     env.set("XDG_CONFIG_DIRS", system);
+}
+
+// --- The folder chooser ---
+
+void answer_chooser(GtkResponseType response, const std::string& folder) {
+    struct Answer {
+        GtkResponseType response;
+        std::string folder;
+        bool moving = false;  // the chooser was asked to change to folder
+    };
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT_IDLE,
+        [](gpointer data) -> gboolean {
+            auto* answer = static_cast<Answer*>(data);
+            GtkFileChooser* chooser = shown_chooser();
+            if (chooser == nullptr)
+                return G_SOURCE_CONTINUE;
+            if (!answer->folder.empty()) {
+                if (!answer->moving) {
+                    gtk_file_chooser_set_current_folder(chooser, answer->folder.c_str());
+                    answer->moving = true;
+                }
+                gchar* current = gtk_file_chooser_get_current_folder(chooser);
+                const bool there = current != nullptr && answer->folder == current;
+                g_free(current);
+                if (!there)
+                    return G_SOURCE_CONTINUE;
+            }
+            gtk_dialog_response(GTK_DIALOG(chooser), answer->response);
+            return G_SOURCE_REMOVE;
+        },
+        new Answer{response, folder}, [](gpointer data) { delete static_cast<Answer*>(data); });
 }
 
 // --- FakeFileManager ---

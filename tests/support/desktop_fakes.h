@@ -13,6 +13,7 @@
 #pragma once
 
 #include <gio/gio.h>
+#include <gtk/gtk.h>
 
 #include <future>
 #include <mutex>
@@ -54,7 +55,7 @@ private:
 // A fake home with private XDG folders (XDG_DATA_HOME, XDG_CONFIG_HOME,
 // XDG_DATA_DIRS, XDG_CONFIG_DIRS), set until destruction. With a recorder,
 // its program is the only application, named "Fake Folders" and the default
-// for folders and mail links; without one there is no application at all.
+// for folders, mail and web links; without one there is no application at all.
 // GTK's windows need the system's type database to tell an icon's format:
 // system_data keeps the system's data folders behind the private ones.
 class FakeDesktop {
@@ -64,6 +65,12 @@ public:
 private:
     FakeHome m_home;
 };
+
+// Answers the next folder chooser shown by this process with response, after
+// it has moved to folder when one is given (the chooser changes folders
+// asynchronously). Runs as an idle step of the chooser's own loop, so the
+// test waits on the chooser's state, never on a clock.
+void answer_chooser(GtkResponseType response, const std::string& folder);
 
 // One call the fake file manager received.
 struct FileManagerCall {

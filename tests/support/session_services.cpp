@@ -135,9 +135,9 @@ PrivateSessionBus::~PrivateSessionBus() {
 
 // --- VirtualDisplay ---
 
-VirtualDisplay::VirtualDisplay() {
-    const Started s = start_service(
-        {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "800x600x24"}, 3);
+VirtualDisplay::VirtualDisplay(const std::string& screen) {
+    const Started s =
+        start_service({"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", screen}, 3);
     m_pid = s.pid;
     m_display = ":" + s.line;
     m_env.set("DISPLAY", m_display);

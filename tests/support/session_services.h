@@ -46,8 +46,9 @@ private:
 // collide), with DISPLAY pointing at it.
 class VirtualDisplay {
 public:
-    // Throws std::runtime_error when Xvfb cannot be started.
-    VirtualDisplay();
+    // screen is Xvfb's WxHxDEPTH of its one screen. Throws std::runtime_error
+    // when Xvfb cannot be started.
+    explicit VirtualDisplay(const std::string& screen = "800x600x24");
     ~VirtualDisplay();
     VirtualDisplay(const VirtualDisplay&) = delete;
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;

@@ -17,6 +17,7 @@
 #include <cstdlib>
 
 #include "base/i18n.h"
+#include "base/product.h"
 #include "window/app.h"
 #include "window/icon_data.h"
 
@@ -24,13 +25,8 @@ namespace {
 
 // --- Product facts ---
 
-constexpr const char* kVersion = "1.1.0";
 constexpr const char* kBuild = "1014";
 constexpr const char* kAuthor = "Jonas Erlewein";
-constexpr const char* kMaker = "Cindervale Software";
-constexpr const char* kLegal = "\xC2\xA9 2026 Cindervale Software. All rights reserved.";
-constexpr const char* kWebsite = "https://cindervale.dev/brushwick";
-constexpr const char* kSupportMail = "help@cindervale.dev";
 
 constexpr float kMargin = 30;
 constexpr float kMaxWidth = 440;
@@ -91,7 +87,7 @@ void App::draw_about() {
     float y = panel.y + 114;
     line("Brushwick", Font::Title, m_palette.text, y, 26);
     y += 30;
-    line(i18n.trf("Version %s (Build %s)", ltr(kVersion), ltr(kBuild)), Font::Caption,
+    line(i18n.trf("Version %s (Build %s)", ltr(product::kVersion), ltr(kBuild)), Font::Caption,
          m_palette.secondary, y, 18);
     if (!snap_line.empty()) {
         y += 20;
@@ -100,17 +96,17 @@ void App::draw_about() {
     y += 26;
     line(kAuthor, Font::Body, m_palette.text, y, 20);
     y += 22;
-    line(kMaker, Font::Body, m_palette.secondary, y, 20);
+    line(product::kMaker, Font::Body, m_palette.secondary, y, 20);
     y += 22;
-    line(kLegal, Font::Caption, m_palette.secondary, y, 18);
+    line(product::kLegal, Font::Caption, m_palette.secondary, y, 18);
 
     y += 24;
-    const float site_w = static_cast<float>(measure_text(kWebsite, Font::Body));
+    const float site_w = static_cast<float>(measure_text(product::kWebsite, Font::Body));
     const RectF site{panel.x + (pw - site_w) / 2, y, site_w, 20};
-    draw_label(kWebsite, Font::Body, site, m_palette.accent);
+    draw_label(product::kWebsite, Font::Body, site, m_palette.accent);
     add_target(site, Act::LinkWebsite);
     y += 24;
-    const std::string mail = ltr(kSupportMail);
+    const std::string mail = ltr(product::kSupportMail);
     const float mail_w = static_cast<float>(measure_text(mail, Font::Caption)) + 2;
     const RectF mail_box{panel.x + (pw - mail_w) / 2, y, mail_w, 18};
     draw_label_center(mail, Font::Caption, mail_box, m_palette.accent);
@@ -122,8 +118,8 @@ void App::draw_about() {
 // --- Input ---
 
 void App::about_on_click(const HitTarget& target) {
-    // The links wait for the desktop bridge, which opens them in the browser
-    // and the mail program; until then they only keep the panel open.
     if (target.act == Act::CloseOverlay)
         overlay_back();
+    else if (target.act == Act::LinkWebsite || target.act == Act::LinkContact)
+        open_link(target.act);
 }

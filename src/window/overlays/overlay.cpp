@@ -82,7 +82,12 @@ void App::draw_close_button(RectF panel, float above) {
 
 // --- Input ---
 
-bool App::overlay_on_key(unsigned keyval, GdkModifierType) {
+bool App::overlay_on_key(unsigned keyval, GdkModifierType state) {
+    // The command field has the keyboard first; Escape there only ends editing.
+    if (m_overlay == Overlay::Settings && m_fm_editing && fm_key(keyval, state)) {
+        request_redraw();
+        return true;
+    }
     if (keyval != GDK_KEY_Escape)
         return false;
     fm_commit();

@@ -13,11 +13,14 @@
 //   Drawing
 //   The command field
 //   Input
+#include <gdk/gdkkeysyms.h>
+
 #include <algorithm>
 #include <cstdlib>
 
 #include "base/i18n.h"
 #include "base/settings.h"
+#include "base/strutil.h"
 #include "engine/catalog.h"
 #include "window/app.h"
 
@@ -59,6 +62,46 @@ bool is_continuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
+// A byte the command can never hold: a stored command is one line without
+// quotes or backslashes, so typing or pasting one is refused where it happens.
+bool refused_byte(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b < 0x20 || b == 0x7F || c == '"' || c == '\\';
+}
+
+// The start of the character before pos.
+std::size_t previous_boundary(const std::string& s, std::size_t pos) {
+    if (pos == 0)
+        return 0;
+    --pos;
+    while (pos > 0 && is_continuation(s[pos]))
+        --pos;
+    return pos;
+}
+
+// The position past the character at pos.
+std::size_t next_boundary(const std::string& s, std::size_t pos) {
+    if (pos >= s.size())
+        return s.size();
+    ++pos;
+    while (pos < s.size() && is_continuation(s[pos]))
+        ++pos;
+    return pos;
+}
+
+// The clipboard's text, or "" without a display or text on it. Waits for the
+// owner to answer, as every paste does.
+std::string clipboard_text() {
+    if (gdk_display_get_default() == nullptr)
+        return {};
+    gchar* text = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+    if (text == nullptr)
+        return {};
+    std::string result = text;
+    g_free(text);
+    return result;
+}
+
 std::string trim_blanks(const std::string& s) {
     const std::size_t first = s.find_first_not_of(" \t");
     if (first == std::string::npos)
@@ -74,6 +117,8 @@ void App::open_settings() {
     m_fm_text = SettingsStore::instance().get().file_manager_command;
     m_fm_caret = m_fm_text.size();
     m_fm_editing = false;
+    // Asked anew each time: the user may have installed or switched one.
+    detect_file_manager();
     m_overlay = Overlay::Settings;
 }
 
@@ -252,6 +297,83 @@ void App::fm_commit() {
     }
 }
 
+void App::fm_insert(const std::string& text) {
+    // Whole characters only: the field and the stored setting never hold half
+    // of one, however the text came in.
+    const std::string clean = su::sanitize_utf8(text);
+    std::size_t caret = std::min(m_fm_caret, m_fm_text.size());
+    for (std::size_t i = 0; i < clean.size();) {
+        const std::size_t end = next_boundary(clean, i);
+        const bool refused = end == i + 1 && refused_byte(clean[i]);
+        if (!refused) {
+            if (m_fm_text.size() + (end - i) > settings_util::kMaxCommandBytes)
+                break;
+            m_fm_text.insert(caret, clean, i, end - i);
+            caret += end - i;
+        }
+        i = end;
+    }
+    m_fm_caret = caret;
+}
+
+void App::fm_paste(const std::string& text) {
+    // A command is one line: whatever follows the first line break is dropped.
+    fm_insert(text.substr(0, text.find_first_of("\r\n")));
+}
+
+bool App::fm_key(unsigned keyval, GdkModifierType state) {
+    const std::size_t caret = std::min(m_fm_caret, m_fm_text.size());
+    if ((state & GDK_CONTROL_MASK) != 0 && (keyval == GDK_KEY_v || keyval == GDK_KEY_V)) {
+        fm_paste(clipboard_text());
+        return true;
+    }
+    switch (keyval) {
+        case GDK_KEY_BackSpace: {
+            const std::size_t from = previous_boundary(m_fm_text, caret);
+            m_fm_text.erase(from, caret - from);
+            m_fm_caret = from;
+            return true;
+        }
+        case GDK_KEY_Delete:
+        case GDK_KEY_KP_Delete:
+            m_fm_text.erase(caret, next_boundary(m_fm_text, caret) - caret);
+            return true;
+        case GDK_KEY_Left:
+        case GDK_KEY_KP_Left:
+            m_fm_caret = previous_boundary(m_fm_text, caret);
+            return true;
+        case GDK_KEY_Right:
+        case GDK_KEY_KP_Right:
+            m_fm_caret = next_boundary(m_fm_text, caret);
+            return true;
+        case GDK_KEY_Home:
+        case GDK_KEY_KP_Home:
+            m_fm_caret = 0;
+            return true;
+        case GDK_KEY_End:
+        case GDK_KEY_KP_End:
+            m_fm_caret = m_fm_text.size();
+            return true;
+        case GDK_KEY_Tab:
+        case GDK_KEY_ISO_Left_Tab:
+        case GDK_KEY_Return:
+        case GDK_KEY_KP_Enter:
+        case GDK_KEY_Escape:
+            fm_commit();
+            return true;
+        default:
+            break;
+    }
+    // Ctrl with a letter is a shortcut (Ctrl+R still rescans), not text.
+    const gunichar ch = gdk_keyval_to_unicode(keyval);
+    if ((state & GDK_CONTROL_MASK) != 0 || ch < 0x20 || ch == 0x7F || ch == '"' || ch == '\\')
+        return false;
+    char utf8[6];
+    const int n = g_unichar_to_utf8(ch, utf8);
+    fm_insert(std::string(utf8, static_cast<std::size_t>(n)));
+    return true;
+}
+
 // --- Input ---
 
 void App::settings_on_click(const HitTarget& target) {
@@ -293,9 +415,13 @@ void App::settings_on_click(const HitTarget& target) {
         case Act::CloseOverlay:
             overlay_back();
             break;
+        case Act::ChooseProjects:
+            choose_projects_folder();
+            break;
+        case Act::TestFileManager:
+            test_file_manager();
+            break;
         default:
-            // Choosing a folder and testing the file manager need the desktop
-            // bridge; until it is wired these buttons only end editing.
             break;
     }
 }

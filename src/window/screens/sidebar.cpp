@@ -213,14 +213,25 @@ void App::draw_sidebar() {
 
 // --- Input ---
 
-void App::sidebar_on_click(const HitTarget& target) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+void App::sidebar_on_click(const HitTarget& target, bool right) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const bool valid_category =
+        target.index >= 0 && static_cast<std::size_t>(target.index) < m_cats.size();
+    if (right && target.act == Act::SelectCategory) {
+        // A right click shows the category's folder instead of its entries.
+        if (!valid_category)
+            return;
+        const std::string path = m_cats[static_cast<std::size_t>(target.index)].def.path;
+        lock.unlock();
+        reveal_or_explain(path);
+        return;
+    }
     switch (target.act) {
         case Act::SelectOverview:
             m_selection.clear();
             break;
         case Act::SelectCategory:
-            if (target.index < 0 || static_cast<std::size_t>(target.index) >= m_cats.size())
+            if (!valid_category)
                 return;  // a target of a frame drawn before the categories changed
             m_selection = m_cats[static_cast<std::size_t>(target.index)].def.id;
             break;

@@ -1,8 +1,13 @@
 // The Settings panel: its targets, appearance choices that apply and persist,
 // the command field's scrolling (the caret stays in view, a character is never
 // split), committing and clearing the field, and the Snap note.
+#include <gdk/gdkkeysyms.h>
+
 #include <fstream>
+#include <functional>
 #include <sstream>
+
+#include "base/strutil.h"
 
 #include "overlay_fixture.h"
 
@@ -189,3 +194,122 @@ TEST_F(OverlayTest, TheLanguageBoxNamesTheChosenLanguageOrAutomatic) {
 }
 
 }  // namespace
+
+// --- Editing the command field ---
+
+namespace {
+
+// The Settings panel open with the field holding text and the keyboard, the
+// caret at its end.
+void edit_field(AppProbe& probe, const std::string& text) {
+    probe.open_settings();
+    probe.fm_text() = text;
+    probe.fm_editing() = true;
+    probe.fm_caret() = text.size();
+}
+
+}  // namespace
+
+TEST_F(OverlayTest, EditingKeysMoveAndDeleteWholeCharacters) {
+    // "é" is two bytes, "日" three, "📁" four: no key may stop inside one.
+    const std::string text = "a\xC3\xA9\xE6\x97\xA5\xF0\x9F\x93\x81z";
+    const struct {
+        std::vector<unsigned> keys;
+        std::string text;
+        std::size_t caret;
+    } cases[] = {
+        {{GDK_KEY_Left}, text, text.size() - 1},
+        {{GDK_KEY_Left, GDK_KEY_Left}, text, text.size() - 5},
+        {{GDK_KEY_Left, GDK_KEY_BackSpace}, "a\xC3\xA9\xE6\x97\xA5z", 6},
+        {{GDK_KEY_Home, GDK_KEY_Right, GDK_KEY_Right}, text, 3},
+        {{GDK_KEY_Home, GDK_KEY_Right, GDK_KEY_Delete}, "a\xE6\x97\xA5\xF0\x9F\x93\x81z", 1},
+        {{GDK_KEY_Home, GDK_KEY_BackSpace, GDK_KEY_Left}, text, 0},
+        {{GDK_KEY_End, GDK_KEY_Delete, GDK_KEY_Right}, text, text.size()},
+        {{GDK_KEY_Home, GDK_KEY_End, GDK_KEY_BackSpace},
+         "a\xC3\xA9\xE6\x97\xA5\xF0\x9F\x93\x81",
+         text.size() - 1},
+        {{GDK_KEY_Left, GDK_KEY_Left, GDK_KEY_eacute},
+         "a\xC3\xA9\xE6\x97\xA5\xC3\xA9\xF0\x9F\x93\x81z",
+         8},
+    };
+    for (const auto& c : cases) {
+        edit_field(probe, text);
+        for (const unsigned key : c.keys)
+            probe.key(key);
+        EXPECT_EQ(probe.fm_text(), c.text) << c.keys.size() << " keys ending " << c.keys.back();
+        EXPECT_EQ(probe.fm_caret(), c.caret) << c.keys.size() << " keys ending " << c.keys.back();
+        EXPECT_TRUE(probe.fm_editing());
+    }
+}
+
+TEST_F(OverlayTest, QuotesBackslashesAndControlCharactersNeverEnterTheField) {
+    edit_field(probe, "fm ");
+    // The last is U+0007 typed as a Unicode key value: a control character.
+    for (const unsigned key : {static_cast<unsigned>(GDK_KEY_quotedbl),
+                               static_cast<unsigned>(GDK_KEY_backslash), 0x1000007u})
+        probe.key(key);
+    EXPECT_EQ(probe.fm_text(), "fm ");
+    probe.key(GDK_KEY_percent);
+    probe.key(GDK_KEY_s);
+    EXPECT_EQ(probe.fm_text(), "fm %s");
+
+    const struct {
+        const char* pasted;
+        const char* result;
+    } pastes[] = {
+        {"--select \"%s\"", "--select %s"},        {"a\\b\tc", "abc"},
+        {"first line\nsecond line", "first line"}, {"one\r\ntwo", "one"},
+        {"\nnothing before the break", ""},        {"bad \xC3 byte", "bad \xEF\xBF\xBD byte"},
+    };
+    for (const auto& p : pastes) {
+        edit_field(probe, "");
+        probe.fm_paste(p.pasted);
+        EXPECT_EQ(probe.fm_text(), p.result) << p.pasted;
+        EXPECT_EQ(probe.fm_caret(), probe.fm_text().size()) << p.pasted;
+    }
+}
+
+TEST_F(OverlayTest, TheFieldStopsAtThreeHundredBytesWithoutSplittingACharacter) {
+    const std::string full(299, 'x');
+    const struct {
+        const char* what;
+        std::function<void(AppProbe&)> input;
+        std::string added;
+    } cases[] = {
+        {"an ASCII key", [](AppProbe& p) { p.key(GDK_KEY_a); }, "a"},
+        {"a two-byte key", [](AppProbe& p) { p.key(GDK_KEY_eacute); }, ""},
+        {"an ASCII paste", [](AppProbe& p) { p.fm_paste("abc"); }, "a"},
+        {"a two-byte paste", [](AppProbe& p) { p.fm_paste("\xC3\xA9z"); }, ""},
+    };
+    for (const auto& c : cases) {
+        edit_field(probe, full);
+        c.input(probe);
+        EXPECT_EQ(probe.fm_text(), full + c.added) << c.what;
+        EXPECT_TRUE(su::is_valid_utf8(probe.fm_text())) << c.what;
+    }
+    // A full field still commits and is stored whole.
+    edit_field(probe, full);
+    probe.key(GDK_KEY_a);
+    probe.key(GDK_KEY_Return);
+    EXPECT_EQ(SettingsStore::instance().get().file_manager_command, full + "a");
+}
+
+TEST_F(OverlayTest, EscapeFirstLeavesTheFieldThenClosesThePanel) {
+    edit_field(probe, "  thunar %s ");
+    probe.key(GDK_KEY_Escape);
+    EXPECT_FALSE(probe.fm_editing());
+    EXPECT_EQ(probe.overlay(), App::Overlay::Settings) << "the first Escape only ends editing";
+    EXPECT_EQ(SettingsStore::instance().get().file_manager_command, "thunar %s");
+    probe.key(GDK_KEY_Escape);
+    EXPECT_EQ(probe.overlay(), App::Overlay::None);
+
+    // Tab and Enter end editing too; a key typed afterwards is not the field's.
+    for (const unsigned key :
+         {static_cast<unsigned>(GDK_KEY_Tab), static_cast<unsigned>(GDK_KEY_KP_Enter)}) {
+        edit_field(probe, "nemo");
+        probe.key(key);
+        EXPECT_FALSE(probe.fm_editing()) << key;
+        probe.key(GDK_KEY_a);
+        EXPECT_EQ(probe.fm_text(), "nemo") << key;
+    }
+}
