@@ -13,7 +13,6 @@
 // Sections:
 //   What the main view is drawn from
 //   Painting
-#include <pango/pangocairo.h>
 
 #include <cmath>
 #include <ctime>
