@@ -565,8 +565,10 @@ private:
     // --- main thread only: gradients kept as pictures (draw/primitives.cpp)
     // Keyed by everything the picture shows: size, radius, colours, scale and
     // the shape's place within its first pixel.
+    // A null picture: seen once, kept when seen again.
     std::unordered_map<std::string, std::shared_ptr<cairo_surface_t>> m_sprites;
-    bool m_sprites_enabled = true;  // off: every gradient is computed afresh
+    std::size_t m_sprite_bytes = 0;  // the kept pictures' pixels, roughly
+    bool m_sprites_enabled = true;   // off: every gradient is computed afresh
     // Paints a gradient shape (r already mirrored) from its kept picture,
     // keeping it first; false when the context cannot take it pixel for pixel.
     bool paint_kept_gradient(RectF m, double radius, const std::string& from, const std::string& to,

@@ -44,9 +44,10 @@ const char* const kEllipsis = "\xE2\x80\xA6";
 
 constexpr std::size_t kTextWidthCacheLimit = 4096;
 constexpr std::size_t kLayoutCacheLimit = 2048;
-// Gradients kept as pictures: a frame has a few dozen, at a few positions
-// within a pixel as the lists scroll.
-constexpr std::size_t kSpriteLimit = 256;
+// Gradients kept as pictures, and gradients seen once: a frame has a few
+// dozen; smooth scrolling brings new places within a pixel on every frame.
+constexpr std::size_t kSpriteLimit = 1024;
+constexpr std::size_t kSpriteBytesLimit = 32u << 20;
 
 // Byte offsets of the first `chars` code points of a UTF-8 text (invalid
 // bytes count as one character each, so odd file names still shorten).
@@ -476,6 +477,16 @@ bool App::paint_kept_gradient(RectF m, double radius, const std::string& from,
                   sx, from.c_str(), to.c_str());
     auto found = m_sprites.find(key);
     if (found == m_sprites.end()) {
+        // Kept from its second frame on: a place seen once, as while
+        // scrolling smoothly, would cost a picture and a copy for nothing.
+        if (m_sprites.size() >= kSpriteLimit || m_sprite_bytes >= kSpriteBytesLimit) {
+            m_sprites.clear();
+            m_sprite_bytes = 0;
+        }
+        m_sprites.emplace(key, nullptr);
+        return false;
+    }
+    if (found->second == nullptr) {
         cairo_surface_t* picture = blank_picture_at(m_cr, box);
         cairo_t* cr = cairo_create(picture);
         cairo_set_matrix(cr, &ctm);
@@ -485,11 +496,8 @@ bool App::paint_kept_gradient(RectF m, double radius, const std::string& from,
         m_cr = window;
         cairo_destroy(cr);
         cairo_surface_flush(picture);
-        if (m_sprites.size() >= kSpriteLimit)
-            m_sprites.clear();
-        found =
-            m_sprites.emplace(key, std::shared_ptr<cairo_surface_t>(picture, cairo_surface_destroy))
-                .first;
+        found->second = std::shared_ptr<cairo_surface_t>(picture, cairo_surface_destroy);
+        m_sprite_bytes += static_cast<std::size_t>((box.x1 - box.x0) * (box.y1 - box.y0) * 4);
     }
     paint_picture_at(m_cr, found->second.get(), box);
     return true;
