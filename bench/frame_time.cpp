@@ -99,7 +99,6 @@ std::vector<Item> long_items(int n, const std::string& stem) {
     return items;
 }
 
-// Times one screen at both window sizes, with the probe's state as it is.
 // Each overlay, set up as the window would show it.
 struct Overlay {
     const char* name;
@@ -169,13 +168,18 @@ const ScanState kScanStates[] = {
 // Screens named on the command line, or every screen when none is.
 std::vector<std::string> g_only;
 
-void report(AppProbe& probe, const char* screen, int frames) {
+// Times one screen at both window sizes. `before_frame`, when given, changes
+// the state before each frame (scrolling), so no two frames are alike.
+void report(AppProbe& probe, const char* screen, int frames,
+            void (*before_frame)(AppProbe&, int) = nullptr) {
     if (!g_only.empty() && std::find(g_only.begin(), g_only.end(), screen) == g_only.end())
         return;
     for (const auto& [w, h] : {std::pair{1100, 720}, std::pair{1920, 1080}}) {
         std::vector<double> times, cpu;
         probe.draw(w, h);  // warm the font caches
         for (int i = 0; i < frames; ++i) {
+            if (before_frame != nullptr)
+                before_frame(probe, i);
             const double cpu_start = thread_cpu_ms();
             const auto start = Clock::now();
             probe.draw(w, h);
@@ -307,6 +311,10 @@ int main(int argc, char** argv) {
     std::printf("fake home: %zu categories with entries, %zu entries; %d frames per size\n",
                 categories, entries, frames);
     report(probe, "overview", frames);
+    // Smooth scrolling by touchpad: every frame at a new place within a pixel,
+    // where no kept picture of a gradient applies.
+    report(probe, "ov-scroll", frames, [](AppProbe& p, int i) { p.scroll() = 0.37 * (i % 100); });
+    probe.scroll() = 0;
 
     {
         std::lock_guard<std::mutex> lock(probe.mutex());
