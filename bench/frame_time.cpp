@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -313,7 +314,12 @@ int main(int argc, char** argv) {
     report(probe, "overview", frames);
     // Smooth scrolling by touchpad: every frame at a new place within a pixel,
     // where no kept picture of a gradient applies.
-    report(probe, "ov-scroll", frames, [](AppProbe& p, int i) { p.scroll() = 0.37 * (i % 100); });
+    report(probe, "ov-scroll", frames, [](AppProbe& p, int i) {
+        // Within the range the window can scroll: a position past it is
+        // clamped, and that frame drawn twice.
+        const double range = p.content_height() - p.content().h;
+        p.scroll() = range > 0 ? std::fmod(0.37 * i, range) : 0;
+    });
     probe.scroll() = 0;
 
     {
