@@ -562,16 +562,20 @@ private:
     bool draw_backdrop_from_cache();
     void drop_view_cache();
 
-    // --- main thread only: gradients kept as pictures (draw/primitives.cpp)
-    // Keyed by everything the picture shows: size, radius, colours, scale and
-    // the shape's place within its first pixel.
-    // A null picture: seen once, kept when seen again.
+    // --- main thread only: gradients and icon chips kept as pictures
+    // (draw/primitives.cpp, draw/glyphs.cpp)
+    // Keyed by what is drawn, its size, the scale and its place. A null
+    // picture: seen once, kept when seen again.
     std::unordered_map<std::string, std::shared_ptr<cairo_surface_t>> m_sprites;
     std::size_t m_sprite_bytes = 0;  // the kept pictures' pixels, roughly
-    bool m_sprites_enabled = true;   // off: every gradient is computed afresh
-    // Paints a gradient shape (r already mirrored) from its kept picture,
-    // keeping it first; false when the context cannot take it pixel for pixel.
-    bool paint_kept_gradient(RectF m, double radius, const std::string& from, const std::string& to,
-                             double alpha);
+    bool m_sprites_enabled = true;   // off: everything is drawn afresh
+    // Paints what `draw` draws within m (already mirrored) from its kept
+    // picture, keeping it first. `what` names the drawing; `anywhere` says it
+    // looks the same moved by whole pixels, so only its place within a pixel
+    // is part of the key. False when the context cannot take the picture
+    // pixel for pixel, or on the drawing's first sight: the caller draws.
+    bool paint_kept(const std::string& what, RectF m, bool anywhere,
+                    const std::function<void()>& draw);
     void paint_gradient(RectF m, double radius, Rgb a, Rgb b, double alpha);
+    void paint_icon_chip(Glyph g, RectF r, const std::string& hex);
 };

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "base/i18n.h"
@@ -378,10 +379,14 @@ void App::fill_round_rect_gradient(RectF r, double radius, const std::string& fr
         return;
     const RectF m = mirror(r);
     // A gradient costs its whole area in per-pixel colour computations; the
-    // hero card alone takes milliseconds at 1920 px.
-    if (m_sprites_enabled && paint_kept_gradient(m, radius, from, to, alpha))
-        return;
-    paint_gradient(m, radius, a, b, alpha);
+    // hero card alone takes milliseconds at 1920 px. Its shape and colours
+    // depend only on the place within the first pixel.
+    const auto paint = [&] { paint_gradient(m, radius, a, b, alpha); };
+    char what[160];
+    std::snprintf(what, sizeof what, "gradient|%a|%a|%s|%s", radius, alpha, from.c_str(),
+                  to.c_str());
+    if (!m_sprites_enabled || !paint_kept(what, m, true, paint))
+        paint();
 }
 
 void App::paint_gradient(RectF m, double radius, Rgb a, Rgb b, double alpha) {
@@ -456,13 +461,12 @@ void App::draw_bar(RectF r, double fraction, const std::string& hex) {
 
 // --- Kept gradients ---
 
-bool App::paint_kept_gradient(RectF m, double radius, const std::string& from,
-                              const std::string& to, double alpha) {
+bool App::paint_kept(const std::string& what, RectF m, bool anywhere,
+                     const std::function<void()>& draw) {
     cairo_matrix_t ctm;
     cairo_get_matrix(m_cr, &ctm);
     const bool moves_only = ctm.xx == 1 && ctm.yy == 1 && ctm.xy == 0 && ctm.yx == 0;
-    Rgb a, b;
-    if (!moves_only || !same_by_whole_pixels(m_cr) || !hex_to_rgb(from, a) || !hex_to_rgb(to, b))
+    if (!moves_only || !same_by_whole_pixels(m_cr))
         return false;
     double x0 = m.x, y0 = m.y, x1 = m.x + m.w, y1 = m.y + m.h;
     to_pixels(m_cr, x0, y0);
@@ -470,11 +474,12 @@ bool App::paint_kept_gradient(RectF m, double radius, const std::string& from,
     const PixelBox box = pixel_box_around(x0, y0, x1, y1);
     double sx = 1, sy = 1;
     cairo_surface_get_device_scale(cairo_get_target(m_cr), &sx, &sy);
-    char key[320];
-    std::snprintf(key, sizeof key, "%d|%a|%a|%a|%a|%a|%a|%a|%s|%s",
-                  static_cast<int>(cairo_surface_get_type(cairo_get_target(m_cr))), x0 - box.x0,
-                  y0 - box.y0, static_cast<double>(m.w), static_cast<double>(m.h), radius, alpha,
-                  sx, from.c_str(), to.c_str());
+    char place[256];
+    std::snprintf(place, sizeof place, "%d|%a|%a|%a|%a|%a|",
+                  static_cast<int>(cairo_surface_get_type(cairo_get_target(m_cr))),
+                  anywhere ? x0 - box.x0 : x0, anywhere ? y0 - box.y0 : y0,
+                  static_cast<double>(m.w), static_cast<double>(m.h), sx);
+    const std::string key = place + what;
     auto found = m_sprites.find(key);
     if (found == m_sprites.end()) {
         // Kept from its second frame on: a place seen once, as while
@@ -492,7 +497,9 @@ bool App::paint_kept_gradient(RectF m, double radius, const std::string& from,
         cairo_set_matrix(cr, &ctm);
         cairo_t* window = m_cr;
         m_cr = cr;
-        paint_gradient(m, radius, a, b, alpha);
+        m_sprites_enabled = false;  // the drawing's own parts are drawn, not kept
+        draw();
+        m_sprites_enabled = true;
         m_cr = window;
         cairo_destroy(cr);
         cairo_surface_flush(picture);

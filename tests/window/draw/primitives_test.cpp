@@ -1,5 +1,5 @@
-// Gradients painted from kept pictures: every frame equals the frame that
-// computes each gradient afresh, at every scale, mirrored, scrolled to any
+// Gradients and icon chips painted from kept pictures: every frame equals the
+// frame that draws each afresh, at every scale, mirrored, scrolled to any
 // position within a pixel, and cut by a clip that splits pixels.
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -87,6 +87,34 @@ TEST_F(KeptGradientTest, ScrolledGradientsMatchAtEveryPositionWithinAPixel) {
                 << "scroll " << scroll << " @" << scale;
         }
     }
+}
+
+// Kept chips are painted over the window instead of drawn on it: equal only
+// while no glyph line reaches the chip's antialiased edge, at any size.
+TEST_F(KeptGradientTest, EveryGlyphOnAKeptChipMatchesTheChipDrawnAfresh) {
+    const auto draw = [&](bool kept) {
+        probe.sprites_enabled() = kept;
+        cairo_surface_t* s = probe.with_canvas(640, 260, false, [](AppProbe& p) {
+            cairo_set_source_rgb(p.cr(), 0.93, 0.6, 0.2);
+            cairo_paint(p.cr());
+            float x = 3.5f;
+            for (int g = 0; g <= static_cast<int>(Glyph::Clock); ++g) {
+                float y = 2.25f;
+                for (const float side : {11.0f, 26.0f, 28.0f, 46.0f, 52.0f}) {
+                    p.chip(static_cast<Glyph>(g), RectF{x, y, side, side}, "#2F6FD6");
+                    y += side + 3;
+                }
+                x += 48.3f;
+            }
+        });
+        std::vector<unsigned char> pixels = screen_test::bytes_of(s);
+        cairo_surface_destroy(s);
+        return pixels;
+    };
+    const std::vector<unsigned char> fresh = draw(false);
+    EXPECT_TRUE(draw(true) == fresh) << "first seen";
+    EXPECT_TRUE(draw(true) == fresh) << "keeping";
+    EXPECT_TRUE(draw(true) == fresh) << "painting kept";
 }
 
 TEST_F(KeptGradientTest, AGradientCutByAClipBetweenPixelsIsComputedAfresh) {
