@@ -1,13 +1,15 @@
 // primitives — the drawing toolkit every screen uses: fonts and labels,
 // truncation and wrapping, rounded shapes, bars, pills, buttons and hit
 // targets. Callers lay out left to right; these methods mirror for
-// right-to-left languages, so no screen ever mirrors by itself.
+// right-to-left languages, so no screen ever mirrors by itself. Costly small
+// drawings (gradients, icon chips) are kept as pictures, and painted from
+// them only where that gives the very pixels drawing them would.
 //
 // Sections:
 //   Mirroring
 //   Text
 //   Shapes
-//   Kept gradients
+//   Kept pictures
 //   Controls and hit targets
 #include <glib.h>
 #include <pango/pangocairo.h>
@@ -459,7 +461,7 @@ void App::draw_bar(RectF r, double fraction, const std::string& hex) {
                     1.0);
 }
 
-// --- Kept gradients ---
+// --- Kept pictures ---
 
 bool App::paint_kept(const std::string& what, RectF m, bool anywhere,
                      const std::function<void()>& draw) {
