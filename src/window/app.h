@@ -562,20 +562,20 @@ private:
     bool draw_backdrop_from_cache();
     void drop_view_cache();
 
-    // --- main thread only: gradients and icon chips kept as pictures
+    // --- main thread only: gradients and icon chips kept with their pixels
     // (draw/primitives.cpp, draw/glyphs.cpp)
-    // Keyed by what is drawn, its size, the scale and its place. A null
-    // picture: seen once, kept when seen again.
-    std::unordered_map<std::string, std::shared_ptr<cairo_surface_t>> m_sprites;
-    std::size_t m_sprite_bytes = 0;  // the kept pictures' pixels, roughly
-    bool m_sprites_enabled = true;   // off: everything is drawn afresh
-    // Paints what `draw` draws within m (already mirrored) from its kept
-    // picture, keeping it first. `what` names the drawing; `anywhere` says it
-    // looks the same moved by whole pixels, so only its place within a pixel
-    // is part of the key. False when the context cannot take the picture
-    // pixel for pixel, or on the drawing's first sight: the caller draws.
-    bool paint_kept(const std::string& what, RectF m, bool anywhere,
-                    const std::function<void()>& draw);
+    // A drawing's box of pixels before and after it was drawn.
+    struct KeptPixels {
+        std::vector<std::uint32_t> before, after;
+    };
+    // Keyed by what was drawn, its exact place, and the surface, scale,
+    // transformation and clip it was drawn with.
+    std::unordered_map<std::string, KeptPixels> m_kept;
+    std::size_t m_kept_bytes = 0;  // the kept pixels' size, roughly
+    bool m_kept_enabled = true;    // off: everything is drawn afresh
+    // Draws what `draw` draws within m (already mirrored); where the same
+    // drawing was kept over the same pixels, writes the pixels it gave then.
+    void paint_kept(const std::string& what, RectF m, const std::function<void()>& draw);
     void paint_gradient(RectF m, double radius, Rgb a, Rgb b, double alpha);
     void paint_icon_chip(Glyph g, RectF r, const std::string& hex);
 };

@@ -145,8 +145,9 @@ struct AppProbe {
     // Off: frames under an overlay draw the main view afresh instead of
     // painting the kept picture of it.
     bool& view_cache_enabled() { return app.m_view_cache_enabled; }
-    // Off: gradients are computed afresh instead of painted from kept pictures.
-    bool& sprites_enabled() { return app.m_sprites_enabled; }
+    // Off: gradients and icon chips are drawn afresh instead of written from
+    // the pixels kept of them.
+    bool& kept_enabled() { return app.m_kept_enabled; }
     const Palette& palette() const { return app.m_palette; }
 
     // --- Overlays ---

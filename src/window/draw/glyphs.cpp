@@ -165,14 +165,11 @@ void App::draw_glyph(Glyph g, RectF r, Rgb colour) {
 }
 
 void App::draw_icon_chip(Glyph g, RectF r, const std::string& hex) {
-    // A chip is a gradient and a stroked glyph, a dozen in every sidebar. The
-    // glyph's lines are placed from the chip's absolute position, so a kept
-    // chip serves only its own place; its lines keep clear of the chip's
-    // antialiased edge, so the chip looks the same kept as drawn over the
-    // window.
+    // A chip is a gradient and a stroked glyph, a dozen in every sidebar.
     const auto paint = [&] { paint_icon_chip(g, r, hex); };
-    const std::string what = "chip|" + std::to_string(static_cast<int>(g)) + "|" + hex;
-    if (!m_sprites_enabled || !paint_kept(what, mirror(r), false, paint))
+    if (m_kept_enabled)
+        paint_kept("chip|" + std::to_string(static_cast<int>(g)) + "|" + hex, mirror(r), paint);
+    else
         paint();
 }
 

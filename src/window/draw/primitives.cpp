@@ -2,8 +2,8 @@
 // truncation and wrapping, rounded shapes, bars, pills, buttons and hit
 // targets. Callers lay out left to right; these methods mirror for
 // right-to-left languages, so no screen ever mirrors by itself. Costly small
-// drawings (gradients, icon chips) are kept as pictures, and painted from
-// them only where that gives the very pixels drawing them would.
+// drawings (gradients, icon chips) are kept with the pixels they were drawn
+// over and replayed only onto those very pixels, in the very same place.
 //
 // Sections:
 //   Mirroring
@@ -16,7 +16,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -47,10 +49,10 @@ const char* const kEllipsis = "\xE2\x80\xA6";
 
 constexpr std::size_t kTextWidthCacheLimit = 4096;
 constexpr std::size_t kLayoutCacheLimit = 2048;
-// Gradients kept as pictures, and gradients seen once: a frame has a few
-// dozen; smooth scrolling brings new places within a pixel on every frame.
-constexpr std::size_t kSpriteLimit = 1024;
-constexpr std::size_t kSpriteBytesLimit = 32u << 20;
+// Drawings kept with the pixels they were drawn over: a frame has a few
+// dozen; scrolling brings new places on every frame.
+constexpr std::size_t kKeptLimit = 512;
+constexpr std::size_t kKeptBytesLimit = 48u << 20;
 
 // Byte offsets of the first `chars` code points of a UTF-8 text (invalid
 // bytes count as one character each, so odd file names still shorten).
@@ -103,52 +105,65 @@ PixelBox pixel_box_around(double x0, double y0, double x1, double y1) {
     return PixelBox{std::floor(x0) - 1, std::floor(y0) - 1, std::ceil(x1) + 1, std::ceil(y1) + 1};
 }
 
-// Moved by whole pixels, a shape covers the same parts of its pixels only
-// when the clip takes whole pixels (cairo lists the clip's rectangles exactly
-// then), and its gradient has the same colours only at a scale whose inverse
-// is exact in fixed point: a power of two.
-bool same_by_whole_pixels(cairo_t* cr) {
-    double sx = 1, sy = 1;
-    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
-    int exponent = 0;
-    if (sx != sy || std::frexp(sx, &exponent) != 0.5)
-        return false;
-    cairo_rectangle_list_t* list = cairo_copy_clip_rectangle_list(cr);
-    const bool whole = list->status == CAIRO_STATUS_SUCCESS;
-    cairo_rectangle_list_destroy(list);
-    return whole;
-}
-
-// A transparent surface like cr's target over the box, on which cr's user
-// coordinates land on the same pixels, moved by the box's corner.
-cairo_surface_t* blank_picture_at(cairo_t* cr, const PixelBox& box) {
+// What besides the drawing itself decides a drawing's pixels: the surface's
+// kind and format, its scale and offset, the transformation and the clip.
+// Empty when the clip is not a list of rectangles.
+std::string drawing_context(cairo_t* cr) {
     cairo_surface_t* target = cairo_get_target(cr);
     double sx = 1, sy = 1, ox = 0, oy = 0;
     cairo_surface_get_device_scale(target, &sx, &sy);
     cairo_surface_get_device_offset(target, &ox, &oy);
-    cairo_surface_t* picture = cairo_surface_create_similar(
-        target, CAIRO_CONTENT_COLOR_ALPHA, static_cast<int>(std::ceil((box.x1 - box.x0) / sx)) + 1,
-        static_cast<int>(std::ceil((box.y1 - box.y0) / sy)) + 1);
-    cairo_surface_set_device_offset(picture, ox - box.x0, oy - box.y0);
-    return picture;
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    char buf[256];
+    std::snprintf(buf, sizeof buf, "%d|%a|%a|%a|%a|%a|%a|%a|%a|%a|%a|",
+                  static_cast<int>(cairo_image_surface_get_format(target)), sx, sy, ox, oy, m.xx,
+                  m.yx, m.xy, m.yy, m.x0, m.y0);
+    std::string context = buf;
+    cairo_rectangle_list_t* list = cairo_copy_clip_rectangle_list(cr);
+    const bool listed = list->status == CAIRO_STATUS_SUCCESS;
+    for (int i = 0; listed && i < list->num_rectangles; ++i) {
+        const cairo_rectangle_t& r = list->rectangles[i];
+        std::snprintf(buf, sizeof buf, "%a,%a,%a,%a;", r.x, r.y, r.width, r.height);
+        context += buf;
+    }
+    cairo_rectangle_list_destroy(list);
+    return listed ? context : std::string();
 }
 
-// Paints a picture made by blank_picture_at, perhaps for another box of the
-// same size, onto the box.
-void paint_picture_at(cairo_t* cr, cairo_surface_t* picture, const PixelBox& box) {
-    double ox = 0, oy = 0;
-    cairo_surface_get_device_offset(cairo_get_target(cr), &ox, &oy);
-    cairo_surface_set_device_offset(picture, ox - box.x0, oy - box.y0);
-    cairo_matrix_t ctm;
-    cairo_get_matrix(cr, &ctm);
-    cairo_save(cr);
-    cairo_set_source_surface(cr, picture, -ctm.x0, -ctm.y0);
-    double x0 = box.x0, y0 = box.y0, x1 = box.x1, y1 = box.y1;
-    from_pixels(cr, x0, y0);
-    from_pixels(cr, x1, y1);
-    cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
-    cairo_fill(cr);
-    cairo_restore(cr);
+// The box cut to the surface, in whole pixels; empty when nothing is left.
+PixelBox on_surface(PixelBox box, cairo_surface_t* s) {
+    box.x0 = std::max(box.x0, 0.0);
+    box.y0 = std::max(box.y0, 0.0);
+    box.x1 = std::min(box.x1, static_cast<double>(cairo_image_surface_get_width(s)));
+    box.y1 = std::min(box.y1, static_cast<double>(cairo_image_surface_get_height(s)));
+    return box;
+}
+
+// The box's pixels, row after row.
+std::vector<std::uint32_t> read_pixels(cairo_surface_t* s, const PixelBox& box) {
+    cairo_surface_flush(s);
+    const int x0 = static_cast<int>(box.x0), y0 = static_cast<int>(box.y0);
+    const int w = static_cast<int>(box.x1) - x0, h = static_cast<int>(box.y1) - y0;
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w * h));
+    for (int y = 0; y < h; ++y)
+        std::memcpy(&pixels[static_cast<std::size_t>(y * w)], data + (y0 + y) * stride + x0 * 4,
+                    static_cast<std::size_t>(w) * 4);
+    return pixels;
+}
+
+void write_pixels(cairo_surface_t* s, const PixelBox& box, const std::vector<std::uint32_t>& px) {
+    cairo_surface_flush(s);
+    const int x0 = static_cast<int>(box.x0), y0 = static_cast<int>(box.y0);
+    const int w = static_cast<int>(box.x1) - x0, h = static_cast<int>(box.y1) - y0;
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(data + (y0 + y) * stride + x0 * 4, &px[static_cast<std::size_t>(y * w)],
+                    static_cast<std::size_t>(w) * 4);
+    cairo_surface_mark_dirty_rectangle(s, x0, y0, w, h);
 }
 
 long char_count(const std::string& s) {
@@ -381,13 +396,14 @@ void App::fill_round_rect_gradient(RectF r, double radius, const std::string& fr
         return;
     const RectF m = mirror(r);
     // A gradient costs its whole area in per-pixel colour computations; the
-    // hero card alone takes milliseconds at 1920 px. Its shape and colours
-    // depend only on the place within the first pixel.
+    // hero card alone takes milliseconds at 1920 px.
     const auto paint = [&] { paint_gradient(m, radius, a, b, alpha); };
     char what[160];
     std::snprintf(what, sizeof what, "gradient|%a|%a|%s|%s", radius, alpha, from.c_str(),
                   to.c_str());
-    if (!m_sprites_enabled || !paint_kept(what, m, true, paint))
+    if (m_kept_enabled)
+        paint_kept(what, m, paint);
+    else
         paint();
 }
 
@@ -463,53 +479,42 @@ void App::draw_bar(RectF r, double fraction, const std::string& hex) {
 
 // --- Kept pictures ---
 
-bool App::paint_kept(const std::string& what, RectF m, bool anywhere,
-                     const std::function<void()>& draw) {
-    cairo_matrix_t ctm;
-    cairo_get_matrix(m_cr, &ctm);
-    const bool moves_only = ctm.xx == 1 && ctm.yy == 1 && ctm.xy == 0 && ctm.yx == 0;
-    if (!moves_only || !same_by_whole_pixels(m_cr))
-        return false;
+void App::paint_kept(const std::string& what, RectF m, const std::function<void()>& draw) {
+    cairo_surface_t* target = cairo_get_target(m_cr);
+    const bool image = cairo_surface_get_type(target) == CAIRO_SURFACE_TYPE_IMAGE;
+    const std::string context = image ? drawing_context(m_cr) : std::string();
+    if (context.empty()) {
+        draw();
+        return;
+    }
     double x0 = m.x, y0 = m.y, x1 = m.x + m.w, y1 = m.y + m.h;
     to_pixels(m_cr, x0, y0);
     to_pixels(m_cr, x1, y1);
-    const PixelBox box = pixel_box_around(x0, y0, x1, y1);
-    double sx = 1, sy = 1;
-    cairo_surface_get_device_scale(cairo_get_target(m_cr), &sx, &sy);
-    char place[256];
-    std::snprintf(place, sizeof place, "%d|%a|%a|%a|%a|%a|",
-                  static_cast<int>(cairo_surface_get_type(cairo_get_target(m_cr))),
-                  anywhere ? x0 - box.x0 : x0, anywhere ? y0 - box.y0 : y0,
-                  static_cast<double>(m.w), static_cast<double>(m.h), sx);
-    const std::string key = place + what;
-    auto found = m_sprites.find(key);
-    if (found == m_sprites.end()) {
-        // Kept from its second frame on: a place seen once, as while
-        // scrolling smoothly, would cost a picture and a copy for nothing.
-        if (m_sprites.size() >= kSpriteLimit || m_sprite_bytes >= kSpriteBytesLimit) {
-            m_sprites.clear();
-            m_sprite_bytes = 0;
-        }
-        m_sprites.emplace(key, nullptr);
-        return false;
-    }
-    if (found->second == nullptr) {
-        cairo_surface_t* picture = blank_picture_at(m_cr, box);
-        cairo_t* cr = cairo_create(picture);
-        cairo_set_matrix(cr, &ctm);
-        cairo_t* window = m_cr;
-        m_cr = cr;
-        m_sprites_enabled = false;  // the drawing's own parts are drawn, not kept
+    // One pixel to spare around the shape, for its antialiased edge.
+    const PixelBox box = on_surface(pixel_box_around(x0, y0, x1, y1), target);
+    if (box.x1 <= box.x0 || box.y1 <= box.y0) {
         draw();
-        m_sprites_enabled = true;
-        m_cr = window;
-        cairo_destroy(cr);
-        cairo_surface_flush(picture);
-        found->second = std::shared_ptr<cairo_surface_t>(picture, cairo_surface_destroy);
-        m_sprite_bytes += static_cast<std::size_t>((box.x1 - box.x0) * (box.y1 - box.y0) * 4);
+        return;
     }
-    paint_picture_at(m_cr, found->second.get(), box);
-    return true;
+    char place[160];
+    std::snprintf(place, sizeof place, "%a|%a|%a|%a|", static_cast<double>(m.x),
+                  static_cast<double>(m.y), static_cast<double>(m.w), static_cast<double>(m.h));
+    const std::string key = context + place + what;
+    std::vector<std::uint32_t> before = read_pixels(target, box);
+    const auto found = m_kept.find(key);
+    if (found != m_kept.end() && found->second.before == before) {
+        write_pixels(target, box, found->second.after);
+        return;
+    }
+    m_kept_enabled = false;  // the drawing's own parts are drawn, not looked up
+    draw();
+    m_kept_enabled = true;
+    if (m_kept.size() >= kKeptLimit || m_kept_bytes >= kKeptBytesLimit) {
+        m_kept.clear();
+        m_kept_bytes = 0;
+    }
+    m_kept_bytes += before.size() * 8;
+    m_kept[key] = KeptPixels{std::move(before), read_pixels(target, box)};
 }
 
 // --- Controls and hit targets ---
