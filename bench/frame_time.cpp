@@ -1,17 +1,19 @@
 // frame_time — how long one complete frame takes to draw offscreen, on a fake
 // home where every category of the catalog holds entries: the overview, a
 // category of 10,000 entries with long names and paths (at its top and in its
-// middle), the manual list with 500 rows, and each overlay. Prints the median and the 95th
-// percentile per screen and window size, and the ratio to a reference frame
+// middle), the manual list with 500 rows, each overlay, and the states of a
+// scan (starting, under way, cancelled, found nothing). Prints the median and
+// the 95th percentile per screen and window size, and the ratio to a reference frame
 // that only fills the window and draws one line of text (the floor any frame
 // pays for a surface and a Pango layout).
 //
-//   build/bench/frame_time [FRAMES]
+//   build/bench/frame_time [FRAMES] [SCREEN...]
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -98,7 +100,6 @@ std::vector<Item> long_items(int n, const std::string& stem) {
     return items;
 }
 
-// Times one screen at both window sizes, with the probe's state as it is.
 // Each overlay, set up as the window would show it.
 struct Overlay {
     const char* name;
@@ -124,11 +125,62 @@ const Overlay kOverlays[] = {
     {"language", [](AppProbe& p) { p.overlay() = App::Overlay::Language; }},
 };
 
-void report(AppProbe& probe, const char* screen, int frames) {
+// The states of a scan the content region shows instead of data, each set
+// up on the scanned categories as the scan or the user would leave them.
+struct ScanState {
+    const char* name;
+    void (*set_up)(AppProbe&);
+};
+const ScanState kScanStates[] = {
+    {"scan-start",
+     [](AppProbe& p) {
+         p.reset_categories();
+         p.set_scanning(true);
+     }},
+    {"scanning",
+     [](AppProbe& p) {
+         std::lock_guard<std::mutex> lock(p.mutex());
+         const std::size_t current = p.cats().size() / 3;
+         for (std::size_t i = current; i < p.cats().size(); ++i) {
+             p.cats()[i].items.clear();
+             p.cats()[i].did_scan = false;
+             p.cats()[i].scanning = i == current;
+         }
+         p.set_scanning(true);
+     }},
+    {"cancelled",
+     [](AppProbe& p) {
+         std::lock_guard<std::mutex> lock(p.mutex());
+         for (std::size_t i = p.cats().size() / 2; i < p.cats().size(); ++i) {
+             p.cats()[i].items.clear();
+             p.cats()[i].did_scan = false;
+         }
+     }},
+    {"empty",
+     [](AppProbe& p) {
+         std::lock_guard<std::mutex> lock(p.mutex());
+         for (CatState& cs : p.cats()) {
+             cs.items.clear();
+             cs.did_scan = true;
+         }
+     }},
+};
+
+// Screens named on the command line, or every screen when none is.
+std::vector<std::string> g_only;
+
+// Times one screen at both window sizes. `before_frame`, when given, changes
+// the state before each frame (scrolling), so no two frames are alike.
+void report(AppProbe& probe, const char* screen, int frames,
+            void (*before_frame)(AppProbe&, int) = nullptr) {
+    if (!g_only.empty() && std::find(g_only.begin(), g_only.end(), screen) == g_only.end())
+        return;
     for (const auto& [w, h] : {std::pair{1100, 720}, std::pair{1920, 1080}}) {
         std::vector<double> times, cpu;
         probe.draw(w, h);  // warm the font caches
         for (int i = 0; i < frames; ++i) {
+            if (before_frame != nullptr)
+                before_frame(probe, i);
             const double cpu_start = thread_cpu_ms();
             const auto start = Clock::now();
             probe.draw(w, h);
@@ -150,6 +202,8 @@ void report(AppProbe& probe, const char* screen, int frames) {
 
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 200;
+    for (int i = 2; i < argc; ++i)
+        g_only.emplace_back(argv[i]);
     testing_support::FakeHome home;
     // Every category folder of the catalog, below the default base folders.
     const char* const folders[] = {
@@ -258,6 +312,15 @@ int main(int argc, char** argv) {
     std::printf("fake home: %zu categories with entries, %zu entries; %d frames per size\n",
                 categories, entries, frames);
     report(probe, "overview", frames);
+    // Smooth scrolling by touchpad: every frame at a new place within a pixel,
+    // where no kept picture of a gradient applies.
+    report(probe, "ov-scroll", frames, [](AppProbe& p, int i) {
+        // Within the range the window can scroll: a position past it is
+        // clamped, and that frame drawn twice.
+        const double range = p.content_height() - p.content().h;
+        p.scroll() = range > 0 ? std::fmod(0.37 * i, range) : 0;
+    });
+    probe.scroll() = 0;
 
     {
         std::lock_guard<std::mutex> lock(probe.mutex());
@@ -280,5 +343,16 @@ int main(int argc, char** argv) {
         report(probe, o.name, frames);
         probe.overlay() = App::Overlay::None;
     }
+    const std::vector<CatState> scanned = probe.cats();
+    for (const ScanState& state : kScanStates) {
+        {
+            std::lock_guard<std::mutex> lock(probe.mutex());
+            probe.cats() = scanned;
+        }
+        probe.set_scanning(false);
+        state.set_up(probe);
+        report(probe, state.name, frames);
+    }
+    probe.set_scanning(false);
     return 0;
 }

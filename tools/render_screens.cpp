@@ -95,6 +95,8 @@ int category_to_show(AppProbe& p) {
     return best;
 }
 
+// Every entry but the kept newest is ticked, whatever its safety, so the
+// picture shows ticked and unticked cards and the footer's total.
 void show_category(AppProbe& p) {
     const int i = category_to_show(p);
     if (i < 0)
@@ -102,7 +104,7 @@ void show_category(AppProbe& p) {
     CatState& cs = p.cats()[static_cast<std::size_t>(i)];
     p.selection() = cs.def.id;
     for (Item& it : cs.items)
-        it.selected = !it.keep_hint && it.safety == SafetyLevel::Safe;
+        it.selected = !it.keep_hint;
 }
 
 void fill_manual(AppProbe& p) {

@@ -34,6 +34,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -386,6 +387,8 @@ private:
     // draw/frame.cpp
     void compute_layout();
     void draw_all(cairo_t* cr);
+    // The window below any overlay: toolbar, sidebar, content and footer.
+    void draw_main_view();
     // Gives the Pango context the interface language, so that fonts are
     // chosen for its script; cached measurements are dropped on a change.
     void sync_pango_language();
@@ -432,6 +435,8 @@ private:
 
     // overlays/overlay.cpp — the scrim, the dispatch to the open panel, the
     // parts the panels share, and Escape.
+    // Dims the whole window below the panel.
+    void draw_scrim();
     void draw_overlay();
     Screen overlay_screen() const;
     // The gradient "Close" button centred in a panel, `above` px over its bottom.
@@ -635,4 +640,33 @@ private:
     // through it instead of guessing at pixels.
     std::vector<DrawnText>* m_text_log = nullptr;
     RectF m_r_toolbar, m_r_sidebar, m_r_content, m_r_footer;  // regions of the last frame
+
+    // --- main thread only: the main view kept under an open overlay
+    // (draw/view_cache.cpp)
+    struct ViewCache;  // the picture and everything it was drawn from
+    // Null while no overlay is open; shared_ptr, as the type is complete only there.
+    std::shared_ptr<ViewCache> m_view_cache;
+    bool m_view_cache_enabled = true;  // off: every frame draws the main view afresh
+    // Paints the main view and the scrim from the kept picture, drawing the
+    // picture first when anything it shows changed. False when the frame's
+    // target cannot take it pixel for pixel; the caller then draws directly.
+    bool draw_backdrop_from_cache();
+    void drop_view_cache();
+
+    // --- main thread only: gradients and icon chips kept with their pixels
+    // (draw/primitives.cpp, draw/glyphs.cpp)
+    // A drawing's box of pixels before and after it was drawn.
+    struct KeptPixels {
+        std::vector<std::uint32_t> before, after;
+    };
+    // Keyed by what was drawn, its exact place, and the surface, scale,
+    // transformation and clip it was drawn with.
+    std::unordered_map<std::string, KeptPixels> m_kept;
+    std::size_t m_kept_bytes = 0;  // the kept pixels' size, roughly
+    bool m_kept_enabled = true;    // off: everything is drawn afresh
+    // Draws what `draw` draws within m (already mirrored); where the same
+    // drawing was kept over the same pixels, writes the pixels it gave then.
+    void paint_kept(const std::string& what, RectF m, const std::function<void()>& draw);
+    void paint_gradient(RectF m, double radius, Rgb a, Rgb b, double alpha);
+    void paint_icon_chip(Glyph g, RectF r, const std::string& hex);
 };

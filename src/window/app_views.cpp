@@ -32,6 +32,12 @@ const CatState* App::current_category() const {
 }
 
 std::vector<App::VisibleGroup> App::visible_groups() const {
+    // Each total walks its category's entries; sorting would walk them again
+    // for every comparison, and a category may hold ten thousand.
+    std::vector<std::int64_t> totals;
+    totals.reserve(m_cats.size());
+    for (const CatState& cs : m_cats)
+        totals.push_back(cs.total_size());
     std::vector<VisibleGroup> groups;
     for (int g = 0; g < static_cast<int>(GroupKind::_Count); ++g) {
         VisibleGroup vg;
@@ -47,12 +53,11 @@ std::vector<App::VisibleGroup> App::visible_groups() const {
         }
         if (vg.categories.empty())
             continue;
-        std::sort(vg.categories.begin(), vg.categories.end(), [this](int a, int b) {
-            return m_cats[static_cast<std::size_t>(a)].total_size() >
-                   m_cats[static_cast<std::size_t>(b)].total_size();
+        std::sort(vg.categories.begin(), vg.categories.end(), [&totals](int a, int b) {
+            return totals[static_cast<std::size_t>(a)] > totals[static_cast<std::size_t>(b)];
         });
         for (int i : vg.categories)
-            vg.size += m_cats[static_cast<std::size_t>(i)].total_size();
+            vg.size += totals[static_cast<std::size_t>(i)];
         groups.push_back(std::move(vg));
     }
     return groups;

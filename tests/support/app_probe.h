@@ -149,6 +149,12 @@ struct AppProbe {
     GtkWidget*& canvas() { return app.m_canvas; }
     const std::string& last_announcement() const { return app.m_last_announcement; }
     bool focus_visible() const { return app.m_focus_visible; }
+    // Off: frames under an overlay draw the main view afresh instead of
+    // painting the kept picture of it.
+    bool& view_cache_enabled() { return app.m_view_cache_enabled; }
+    // Off: gradients and icon chips are drawn afresh instead of written from
+    // the pixels kept of them.
+    bool& kept_enabled() { return app.m_kept_enabled; }
     const Palette& palette() const { return app.m_palette; }
 
     // --- Overlays ---

@@ -54,6 +54,15 @@ inline std::uint32_t pixel(cairo_surface_t* s, int x, int y) {
     return p;
 }
 
+// Every byte of a flushed image surface, for comparing two frames exactly.
+inline std::vector<unsigned char> bytes_of(cairo_surface_t* s) {
+    cairo_surface_flush(s);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    const int rows = cairo_image_surface_get_height(s);
+    return std::vector<unsigned char>(
+        data, data + static_cast<std::size_t>(rows * cairo_image_surface_get_stride(s)));
+}
+
 class ScreenTest : public ::testing::Test {
 protected:
     void SetUp() override { I18n::instance().set_language("en"); }

@@ -62,20 +62,32 @@ void App::compute_layout() {
     m_r_content = RectF{f(sidebar), f(kToolbarHeight), f(w - sidebar), f(middle)};
 }
 
-void App::draw_all(cairo_t* cr) {
-    m_cr = cr;
-    m_rtl = I18n::instance().is_rtl();
-    m_targets.clear();
-    m_hidden_targets.clear();
-    compute_layout();
+void App::draw_main_view() {
     fill_rect(RectF{0, 0, static_cast<float>(m_width), static_cast<float>(m_height)},
               m_palette.window);
     draw_toolbar();
     draw_sidebar();
     draw_content();
     draw_footer();
-    if (m_overlay != Overlay::None)
+}
+
+void App::draw_all(cairo_t* cr) {
+    m_cr = cr;
+    m_rtl = I18n::instance().is_rtl();
+    m_targets.clear();
+    m_hidden_targets.clear();
+    compute_layout();
+    if (m_overlay == Overlay::None) {
+        // A picture of the whole window is worth keeping only while it stays still.
+        drop_view_cache();
+        draw_main_view();
+    } else {
+        if (!m_view_cache_enabled || !draw_backdrop_from_cache()) {
+            draw_main_view();
+            draw_scrim();
+        }
         draw_overlay();
+    }
     draw_focus_ring();
     m_cr = nullptr;
 }

@@ -2,6 +2,7 @@
 // the coloured chips they sit on. Each glyph is defined in the unit square of
 // its target rectangle, so one drawing serves every size from 11 px to 52 px.
 #include <cmath>
+#include <string>
 
 #include "window/app.h"
 
@@ -164,6 +165,15 @@ void App::draw_glyph(Glyph g, RectF r, Rgb colour) {
 }
 
 void App::draw_icon_chip(Glyph g, RectF r, const std::string& hex) {
+    // A chip is a gradient and a stroked glyph, a dozen in every sidebar.
+    const auto paint = [&] { paint_icon_chip(g, r, hex); };
+    if (m_kept_enabled)
+        paint_kept("chip|" + std::to_string(static_cast<int>(g)) + "|" + hex, mirror(r), paint);
+    else
+        paint();
+}
+
+void App::paint_icon_chip(Glyph g, RectF r, const std::string& hex) {
     const std::string light = mix_hex(hex, "#FFFFFF", 0.72);
     fill_round_rect_gradient(r, 0.26 * r.w, hex, light, 1.0);
     draw_glyph(g, RectF{r.x + 0.16f * r.w, r.y + 0.16f * r.h, 0.68f * r.w, 0.68f * r.h},

@@ -1,18 +1,26 @@
 // primitives — the drawing toolkit every screen uses: fonts and labels,
 // truncation and wrapping, rounded shapes, bars, pills, buttons and hit
 // targets. Callers lay out left to right; these methods mirror for
-// right-to-left languages, so no screen ever mirrors by itself.
+// right-to-left languages, so no screen ever mirrors by itself. Costly small
+// drawings (gradients, icon chips) are kept with the pixels they were drawn
+// over and replayed only onto those very pixels, in the very same place.
 //
 // Sections:
 //   Mirroring
 //   Text
 //   Shapes
+//   Kept pictures
 //   Controls and hit targets
 #include <glib.h>
 #include <pango/pangocairo.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
 
 #include "base/i18n.h"
 #include "base/strutil.h"
@@ -41,6 +49,10 @@ const char* const kEllipsis = "\xE2\x80\xA6";
 
 constexpr std::size_t kTextWidthCacheLimit = 4096;
 constexpr std::size_t kLayoutCacheLimit = 2048;
+// Drawings kept with the pixels they were drawn over: a frame has a few
+// dozen; scrolling brings new places on every frame.
+constexpr std::size_t kKeptLimit = 512;
+constexpr std::size_t kKeptBytesLimit = 48u << 20;
 
 // Byte offsets of the first `chars` code points of a UTF-8 text (invalid
 // bytes count as one character each, so odd file names still shorten).
@@ -82,6 +94,76 @@ void from_pixels(cairo_t* cr, double& x, double& y) {
     x = (x - ox) / sx;
     y = (y - oy) / sy;
     cairo_device_to_user(cr, &x, &y);
+}
+
+// Whole device pixels [x0, x1) × [y0, y1).
+struct PixelBox {
+    double x0, y0, x1, y1;
+};
+
+PixelBox pixel_box_around(double x0, double y0, double x1, double y1) {
+    return PixelBox{std::floor(x0) - 1, std::floor(y0) - 1, std::ceil(x1) + 1, std::ceil(y1) + 1};
+}
+
+// What besides the drawing itself decides a drawing's pixels: the surface's
+// kind and format, its scale and offset, the transformation and the clip.
+// Empty when the clip is not a list of rectangles.
+std::string drawing_context(cairo_t* cr) {
+    cairo_surface_t* target = cairo_get_target(cr);
+    double sx = 1, sy = 1, ox = 0, oy = 0;
+    cairo_surface_get_device_scale(target, &sx, &sy);
+    cairo_surface_get_device_offset(target, &ox, &oy);
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    char buf[256];
+    std::snprintf(buf, sizeof buf, "%d|%a|%a|%a|%a|%a|%a|%a|%a|%a|%a|",
+                  static_cast<int>(cairo_image_surface_get_format(target)), sx, sy, ox, oy, m.xx,
+                  m.yx, m.xy, m.yy, m.x0, m.y0);
+    std::string context = buf;
+    cairo_rectangle_list_t* list = cairo_copy_clip_rectangle_list(cr);
+    const bool listed = list->status == CAIRO_STATUS_SUCCESS;
+    for (int i = 0; listed && i < list->num_rectangles; ++i) {
+        const cairo_rectangle_t& r = list->rectangles[i];
+        std::snprintf(buf, sizeof buf, "%a,%a,%a,%a;", r.x, r.y, r.width, r.height);
+        context += buf;
+    }
+    cairo_rectangle_list_destroy(list);
+    return listed ? context : std::string();
+}
+
+// The box cut to the surface, in whole pixels; empty when nothing is left.
+PixelBox on_surface(PixelBox box, cairo_surface_t* s) {
+    box.x0 = std::max(box.x0, 0.0);
+    box.y0 = std::max(box.y0, 0.0);
+    box.x1 = std::min(box.x1, static_cast<double>(cairo_image_surface_get_width(s)));
+    box.y1 = std::min(box.y1, static_cast<double>(cairo_image_surface_get_height(s)));
+    return box;
+}
+
+// The box's pixels, row after row.
+std::vector<std::uint32_t> read_pixels(cairo_surface_t* s, const PixelBox& box) {
+    cairo_surface_flush(s);
+    const int x0 = static_cast<int>(box.x0), y0 = static_cast<int>(box.y0);
+    const int w = static_cast<int>(box.x1) - x0, h = static_cast<int>(box.y1) - y0;
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w * h));
+    for (int y = 0; y < h; ++y)
+        std::memcpy(&pixels[static_cast<std::size_t>(y * w)], data + (y0 + y) * stride + x0 * 4,
+                    static_cast<std::size_t>(w) * 4);
+    return pixels;
+}
+
+void write_pixels(cairo_surface_t* s, const PixelBox& box, const std::vector<std::uint32_t>& px) {
+    cairo_surface_flush(s);
+    const int x0 = static_cast<int>(box.x0), y0 = static_cast<int>(box.y0);
+    const int w = static_cast<int>(box.x1) - x0, h = static_cast<int>(box.y1) - y0;
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(data + (y0 + y) * stride + x0 * 4, &px[static_cast<std::size_t>(y * w)],
+                    static_cast<std::size_t>(w) * 4);
+    cairo_surface_mark_dirty_rectangle(s, x0, y0, w, h);
 }
 
 long char_count(const std::string& s) {
@@ -313,6 +395,19 @@ void App::fill_round_rect_gradient(RectF r, double radius, const std::string& fr
     if (!hex_to_rgb(from, a) || !hex_to_rgb(to, b))
         return;
     const RectF m = mirror(r);
+    // A gradient costs its whole area in per-pixel colour computations; the
+    // hero card alone takes milliseconds at 1920 px.
+    const auto paint = [&] { paint_gradient(m, radius, a, b, alpha); };
+    char what[160];
+    std::snprintf(what, sizeof what, "gradient|%a|%a|%s|%s", radius, alpha, from.c_str(),
+                  to.c_str());
+    if (m_kept_enabled)
+        paint_kept(what, m, paint);
+    else
+        paint();
+}
+
+void App::paint_gradient(RectF m, double radius, Rgb a, Rgb b, double alpha) {
     cairo_pattern_t* pattern = cairo_pattern_create_linear(m.x, m.y, m.x + m.w, m.y + m.h);
     cairo_pattern_add_color_stop_rgba(pattern, 0, a.r, a.g, a.b, alpha);
     cairo_pattern_add_color_stop_rgba(pattern, 1, b.r, b.g, b.b, alpha);
@@ -380,6 +475,46 @@ void App::draw_bar(RectF r, double fraction, const std::string& hex) {
     // A sliver narrower than the rounded ends would vanish; keep it visible.
     fill_round_rect(RectF{r.x, r.y, static_cast<float>(std::max(fw, 5.0)), r.h}, r.h * 0.5, hex,
                     1.0);
+}
+
+// --- Kept pictures ---
+
+void App::paint_kept(const std::string& what, RectF m, const std::function<void()>& draw) {
+    cairo_surface_t* target = cairo_get_target(m_cr);
+    const bool image = cairo_surface_get_type(target) == CAIRO_SURFACE_TYPE_IMAGE;
+    const std::string context = image ? drawing_context(m_cr) : std::string();
+    if (context.empty()) {
+        draw();
+        return;
+    }
+    double x0 = m.x, y0 = m.y, x1 = m.x + m.w, y1 = m.y + m.h;
+    to_pixels(m_cr, x0, y0);
+    to_pixels(m_cr, x1, y1);
+    // One pixel to spare around the shape, for its antialiased edge.
+    const PixelBox box = on_surface(pixel_box_around(x0, y0, x1, y1), target);
+    if (box.x1 <= box.x0 || box.y1 <= box.y0) {
+        draw();
+        return;
+    }
+    char place[160];
+    std::snprintf(place, sizeof place, "%a|%a|%a|%a|", static_cast<double>(m.x),
+                  static_cast<double>(m.y), static_cast<double>(m.w), static_cast<double>(m.h));
+    const std::string key = context + place + what;
+    std::vector<std::uint32_t> before = read_pixels(target, box);
+    const auto found = m_kept.find(key);
+    if (found != m_kept.end() && found->second.before == before) {
+        write_pixels(target, box, found->second.after);
+        return;
+    }
+    m_kept_enabled = false;  // the drawing's own parts are drawn, not looked up
+    draw();
+    m_kept_enabled = true;
+    if (m_kept.size() >= kKeptLimit || m_kept_bytes >= kKeptBytesLimit) {
+        m_kept.clear();
+        m_kept_bytes = 0;
+    }
+    m_kept_bytes += before.size() * 8;
+    m_kept[key] = KeptPixels{std::move(before), read_pixels(target, box)};
 }
 
 // --- Controls and hit targets ---

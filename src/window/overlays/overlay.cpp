@@ -41,13 +41,20 @@ App::Screen App::overlay_screen() const {
     return Screen::None;
 }
 
+void App::draw_scrim() {
+    fill_rect(RectF{0, 0, static_cast<float>(m_width), static_cast<float>(m_height)}, "#000000",
+              kScrimAlpha);
+}
+
 void App::draw_overlay() {
+    // The panel is all the frame offers: the window under it neither takes
+    // clicks nor names the panel's controls.
     m_targets.clear();
     m_hidden_targets.clear();
+    m_frame_labels.clear();
     m_clip_targets = RectF{};
     m_drawing = overlay_screen();
     const RectF window{0, 0, static_cast<float>(m_width), static_cast<float>(m_height)};
-    fill_rect(window, "#000000", kScrimAlpha);
     // Registered first, so every control of the panel lies on top of it.
     add_target(window, Act::CloseOverlay);
     switch (m_overlay) {
