@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <utility>
@@ -242,6 +243,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string out = o.out;  // relative to where we were started, before HOME moves
+    std::error_code made;
+    std::filesystem::create_directories(out, made);
+    if (made) {
+        std::fprintf(stderr, "render-screens: cannot create %s: %s\n", out.c_str(),
+                     made.message().c_str());
+        return 1;
+    }
     ts::FakeHome home;
     ts::make_dirs(home.path(), "code");
     build_home(home.path());
