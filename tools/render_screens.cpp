@@ -3,10 +3,13 @@
 // interface language, window size and scale. Translators and reviewers look
 // at every text in place without building a home full of leftovers.
 //
-//   render-screens [--lang CODE] [--size WxH] [--scale S] [--dark] [--out DIR]
+//   render-screens [--lang CODE] [--size WxH] [--scale S] [--text T] [--dark] [--out DIR]
 //
-// Defaults: the language "en", 1100x720, scale 1, the light palette, the
-// current folder. Files are named <screen>-<lang>-<W>x<H>@<S>x.png. The real
+// Defaults: the language "en", 1100x720, scale 1, text scale 1, the light
+// palette, the current folder. --text draws the window as a desktop whose text
+// is T times larger gets it (WxH stays the window's size). Files are named
+// <screen>-<lang>-<W>x<H>@<S>x.png, with "-text<T>" before ".png" for a text
+// scale other than 1. The real
 // home is never read: HOME points at the fake one for the whole run.
 #include <cairo.h>
 
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "app_probe.h"
+#include "base/geometry_store.h"
 #include "base/i18n.h"
 #include "base/settings.h"
 #include "test_support.h"
@@ -32,6 +36,7 @@ struct Options {
     int width = 1100;
     int height = 720;
     double scale = 1;
+    double text = 1;  // the desktop's text-scaling factor
     bool dark = false;
     std::string out = ".";
 };
@@ -199,7 +204,7 @@ bool write_png(App& app, const Options& o, const std::string& path) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
     cairo_surface_set_device_scale(surface, o.scale, o.scale);
     cairo_t* cr = cairo_create(surface);
-    app.draw_frame(cr, o.width, o.height);
+    app.draw_window(cr, o.width, o.height);
     cairo_destroy(cr);
     const bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
@@ -218,6 +223,8 @@ bool parse(int argc, char** argv, Options& o) {
             o.out = argv[++i];
         } else if (arg == "--scale" && has_value) {
             o.scale = std::atof(argv[++i]);
+        } else if (arg == "--text" && has_value) {
+            o.text = std::atof(argv[++i]);
         } else if (arg == "--size" && has_value) {
             if (std::sscanf(argv[++i], "%dx%d", &o.width, &o.height) != 2)
                 return false;
@@ -225,7 +232,8 @@ bool parse(int argc, char** argv, Options& o) {
             return false;
         }
     }
-    return o.width > 0 && o.height > 0 && o.scale > 0 && o.scale <= 4;
+    return o.width > 0 && o.height > 0 && o.scale > 0 && o.scale <= 4 && o.text >= 0.5 &&
+           o.text <= 3;
 }
 
 }  // namespace
@@ -234,8 +242,8 @@ int main(int argc, char** argv) {
     Options o;
     if (!parse(argc, argv, o)) {
         std::fprintf(stderr,
-                     "usage: render-screens [--lang CODE] [--size WxH] [--scale S] [--dark] "
-                     "[--out DIR]\n");
+                     "usage: render-screens [--lang CODE] [--size WxH] [--scale S] [--text T] "
+                     "[--dark] [--out DIR]\n");
         return 2;
     }
     if (o.lang != "auto" && i18n_detail::language_index(o.lang) < 0) {
@@ -267,7 +275,12 @@ int main(int argc, char** argv) {
     probe.set_dark(o.dark);
     const std::vector<CatState> scanned = probe.cats();
     char suffix[64];
-    std::snprintf(suffix, sizeof suffix, "-%dx%d@%gx.png", o.width, o.height, o.scale);
+    probe.zoom() = GeometryStore::zoom_for(o.text, 0, 0);
+    if (o.text == 1)
+        std::snprintf(suffix, sizeof suffix, "-%dx%d@%gx.png", o.width, o.height, o.scale);
+    else
+        std::snprintf(suffix, sizeof suffix, "-%dx%d@%gx-text%g.png", o.width, o.height, o.scale,
+                      o.text);
     int failures = 0;
     for (const Screen& s : screens()) {
         probe.cats() = scanned;

@@ -1,7 +1,9 @@
 // geometry_store — the stored window geometry. See geometry_store.h.
 #include "base/geometry_store.h"
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 
 #include "base/paths.h"
@@ -97,4 +99,15 @@ WindowGeometry GeometryStore::load() const {
     if (!content)
         return WindowGeometry{};
     return geometry_store_detail::from_text(*content);
+}
+
+double GeometryStore::zoom_for(double text_scale, int area_width, int area_height) {
+    if (!(text_scale > 0) || !std::isfinite(text_scale))
+        return 1;
+    double zoom = text_scale;
+    if (area_width > 0 && area_height > 0) {
+        zoom = std::min({zoom, static_cast<double>(area_width) / MIN_WIDTH,
+                         static_cast<double>(area_height) / MIN_HEIGHT});
+    }
+    return std::max(zoom, std::min(text_scale, 1.0));
 }

@@ -1,5 +1,6 @@
 // geometry_store — the main window's size, position and maximized state as it
-// was last closed, kept in config_dir() + "/geometry.json".
+// was last closed, kept in config_dir() + "/geometry.json", and how far the
+// window may be zoomed on a screen of a given size.
 //
 // Only the stored numbers live here: whether a saved position still lies on a
 // monitor is for the window code to decide, which knows the monitors. The file
@@ -51,6 +52,15 @@ public:
 
     // The stored geometry; valid false when there is no readable file.
     WindowGeometry load() const;
+
+    // How much larger than designed the window draws everything for a desktop
+    // that asks for text_scale × larger text: text_scale itself while the
+    // zoomed minimum window (MIN_WIDTH × MIN_HEIGHT, times the zoom) still fits
+    // an area of area_width × area_height pixels, else as far as it fits, but
+    // never smaller than designed for a scale of 1 or more. Zooming the whole
+    // layout keeps every label inside its box, which growing the text alone
+    // would not. An area of 0 or less is unknown and limits nothing.
+    static double zoom_for(double text_scale, int area_width, int area_height);
 };
 
 // --- The file text as pure functions, for the tests ---

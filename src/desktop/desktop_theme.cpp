@@ -4,6 +4,7 @@
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -75,6 +76,17 @@ bool gtk_settings_prefer_dark() {
     return dark;
 }
 
+// The callback of watch_text_scale; owned, never freed (lives with the process).
+std::function<void()>* g_text_scale_callback = nullptr;
+gulong g_text_scale_handler = 0;
+
+void on_xft_dpi_changed(GObject*, GParamSpec*, gpointer) {
+    if (g_text_scale_callback == nullptr)
+        return;
+    const std::function<void()> callback = *g_text_scale_callback;
+    callback();
+}
+
 void on_setting_changed(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
                         GVariant* parameters, gpointer) {
     if (g_callback == nullptr || !detail::is_color_scheme_change(parameters))
@@ -135,6 +147,13 @@ bool is_color_scheme_change(GVariant* parameters) {
     return std::strcmp(ns, kAppearanceNamespace) == 0 && std::strcmp(key, kColorSchemeKey) == 0;
 }
 
+double text_scale_from_xft_dpi(int xft_dpi) {
+    if (xft_dpi <= 0)
+        return 1;
+    const double scale = xft_dpi / 1024.0 / 96.0;
+    return std::clamp(scale, 0.5, 3.0);
+}
+
 }  // namespace detail
 
 // --- Public interface ---
@@ -179,6 +198,26 @@ void watch(std::function<void()> on_change) {
     }
     delete g_callback;
     g_callback = on_change ? new std::function<void()>(std::move(on_change)) : nullptr;
+}
+
+double text_scale() {
+    GtkSettings* settings = gtk_settings_get_default();
+    if (settings == nullptr)
+        return 1;
+    gint xft_dpi = -1;
+    g_object_get(settings, "gtk-xft-dpi", &xft_dpi, nullptr);
+    return detail::text_scale_from_xft_dpi(xft_dpi);
+}
+
+void watch_text_scale(std::function<void()> on_change) {
+    GtkSettings* settings = gtk_settings_get_default();
+    if (settings == nullptr)
+        return;
+    if (g_text_scale_handler == 0)
+        g_text_scale_handler = g_signal_connect(settings, "notify::gtk-xft-dpi",
+                                                G_CALLBACK(on_xft_dpi_changed), nullptr);
+    delete g_text_scale_callback;
+    g_text_scale_callback = on_change ? new std::function<void()>(std::move(on_change)) : nullptr;
 }
 
 }  // namespace desktop_theme

@@ -1,5 +1,5 @@
-// desktop_theme — whether the desktop prefers a dark appearance, and a
-// subscription to changes of that preference.
+// desktop_theme — whether the desktop prefers a dark appearance, how large it
+// wants text drawn, and subscriptions to changes of both.
 //
 // The XDG desktop portal's appearance setting ("color-scheme" in
 // "org.freedesktop.appearance") is asked first over the session D-Bus; when it
@@ -41,8 +41,27 @@ void set_window_dark(bool dark);
 // subscription lasts for the life of the process.
 void watch(std::function<void()> on_change);
 
+// The desktop's text-scaling factor: 1 for ordinary text, 1.5 for text half
+// again as large. Read from GTK's "gtk-xft-dpi", which GTK keeps from the
+// XSETTINGS daemon, the X resource Xft.dpi or, in a sandbox, the settings
+// portal (GNOME's text-scaling-factor ends up there), and which does not hold
+// the window's own scale factor. 1 without GTK settings (GTK not initialised).
+double text_scale();
+
+// Calls on_change on the main loop whenever GTK's "gtk-xft-dpi" changes; the
+// caller asks text_scale again. Without GTK settings nothing is subscribed.
+// A second call replaces the callback; the subscription lasts for the life of
+// the process.
+void watch_text_scale(std::function<void()> on_change);
+
 // --- Pure steps, exposed for the tests ---
 namespace detail {
+
+// The text-scaling factor a "gtk-xft-dpi" value stands for: 1024ths of dots
+// per inch over 96 dpi. Zero or less means "not set" and gives 1; anything
+// else is held to 0.5–3, the range desktops offer, so that a broken X resource
+// cannot make the window unusable.
+double text_scale_from_xft_dpi(int xft_dpi);
 
 // What the portal says about the colour scheme.
 enum class Scheme {

@@ -236,6 +236,9 @@ public:
     // draw handler calls it; so do tests and benchmarks on an image surface
     // (without a window the Pango context comes from the default font map).
     void draw_frame(cairo_t* cr, double width, double height);
+    // The same frame on a window canvas of width × height pixels: zoomed to
+    // follow the desktop's text size, so the layout is the canvas over the zoom.
+    void draw_window(cairo_t* cr, double width, double height);
 
     // app_accessible.cpp — the controls as assistive technology sees them.
     // One control of the last frame, in reading order.
@@ -243,7 +246,7 @@ public:
         AtkRole role = ATK_ROLE_PUSH_BUTTON;
         std::string name;         // its first label as drawn (translated)
         std::string description;  // the other labels inside it (size, safety, age …)
-        RectF rect;               // window coordinates
+        RectF rect;               // window pixels: layout units times the zoom
         bool checked = false;     // a ticked entry, the chosen choice, the shown category
         bool focused = false;     // has the keyboard focus
         bool sensitive = true;    // can be acted on
@@ -266,6 +269,12 @@ private:
     void request_redraw();
     void save_geometry();
     bool position_on_a_monitor(int x, int y, int w, int h) const;
+    // The work area of the window's monitor (of the primary one before the
+    // window is shown); all zero without a display.
+    GdkRectangle work_area() const;
+    // Follows the desktop's text size: sets m_zoom for the window's monitor
+    // and the minimum window size that goes with it; redraws when it changed.
+    void update_zoom();
     void ensure_pango();
     void on_poll();
     static gboolean on_draw_cb(GtkWidget* widget, cairo_t* cr, gpointer self);
@@ -566,6 +575,12 @@ private:
     PangoContext* m_pango = nullptr;  // every layout comes from it; owned
     double m_width = 0;               // canvas size at the start of the current frame
     double m_height = 0;
+    // Window pixels per layout unit: the desktop's text-scaling factor as far
+    // as the screen holds the zoomed layout. Everything is drawn, hit and
+    // exposed in layout units; only the window's edges (drawing, pointer
+    // events, accessible extents) multiply or divide by it.
+    double m_zoom = 1;
+    bool m_zoom_applied = false;           // the window's minimum size was set for m_zoom
     bool m_maximized = false;              // tracked from configure events
     Palette m_palette = Palette::light();  // colours in force
     bool m_dark = false;                   // m_palette is the dark one

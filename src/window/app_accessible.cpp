@@ -72,6 +72,8 @@ bool same_node(const App::AccessibleNode& a, const App::AccessibleNode& b) {
 
 void App::update_accessible_nodes() {
     std::vector<AccessibleNode> nodes;
+    // Readers place controls in window pixels; the layout is in zoomed units.
+    const auto z = static_cast<float>(m_zoom);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const CatState* cs = current_category();
@@ -79,7 +81,8 @@ void App::update_accessible_nodes() {
         for (const HitTarget& t : reading_order()) {
             AccessibleNode node;
             node.role = role_for(t.act);
-            node.rect = t.full.empty() ? t.rect : t.full;
+            const RectF r = t.full.empty() ? t.rect : t.full;
+            node.rect = RectF{r.x * z, r.y * z, r.w * z, r.h * z};
             node.showing = !t.rect.empty();
             node.target = t;
             for (const DrawnText& label : m_frame_labels) {

@@ -8,7 +8,9 @@
 //   Theme and redraw
 //   GTK callbacks
 //   Poll
+#include <algorithm>
 #include <clocale>
+#include <cmath>
 
 #include <pango/pangocairo.h>
 
@@ -24,6 +26,8 @@ namespace {
 
 constexpr int kMinWidth = GeometryStore::MIN_WIDTH;
 constexpr int kMinHeight = GeometryStore::MIN_HEIGHT;
+// Room a window manager's title bar and borders take beyond the work area.
+constexpr int kTitleBarRoom = 48;
 constexpr guint kPollMilliseconds = 120;
 
 App* self_of(gpointer p) {
@@ -53,6 +57,8 @@ void set_window_icon(GtkWindow* window) {
 App::App() = default;
 
 App::~App() {
+    if (m_window != nullptr)
+        desktop_theme::watch_text_scale(nullptr);
     cancel_scan();
     drop_layouts();
     if (m_pango != nullptr)
@@ -88,16 +94,22 @@ void App::build_window() {
     set_window_icon(GTK_WINDOW(m_window));
 
     const WindowGeometry geo = GeometryStore::instance().load();
+    update_zoom();
+    desktop_theme::watch_text_scale([this] { update_zoom(); });
     if (geo.valid) {
         gtk_window_set_default_size(GTK_WINDOW(m_window), geo.width, geo.height);
     } else {
-        gtk_window_set_default_size(GTK_WINDOW(m_window), GeometryStore::DEFAULT_WIDTH,
-                                    GeometryStore::DEFAULT_HEIGHT);
+        // A first start shows the designed layout, as large as the text asks,
+        // on the screen (the zoom keeps the minimum window on it).
+        const GdkRectangle area = work_area();
+        const auto fit = [&](int designed, int room) {
+            const int zoomed = static_cast<int>(designed * m_zoom);
+            return room > 0 ? std::min(zoomed, room) : zoomed;
+        };
+        gtk_window_set_default_size(
+            GTK_WINDOW(m_window), fit(GeometryStore::DEFAULT_WIDTH, area.width),
+            fit(GeometryStore::DEFAULT_HEIGHT, area.height - kTitleBarRoom));
     }
-    GdkGeometry hints{};
-    hints.min_width = kMinWidth;
-    hints.min_height = kMinHeight;
-    gtk_window_set_geometry_hints(GTK_WINDOW(m_window), nullptr, &hints, GDK_HINT_MIN_SIZE);
     if (geo.valid && geo.maximized) {
         gtk_window_maximize(GTK_WINDOW(m_window));
     } else if (geo.valid && geo.has_position &&
@@ -134,6 +146,41 @@ void App::ensure_pango() {
     // Without a window (tests, benchmarks) text is laid out with the default
     // cairo font map, which is what the window's context is made from too.
     m_pango = pango_font_map_create_context(pango_cairo_font_map_get_default());
+}
+
+GdkRectangle App::work_area() const {
+    GdkRectangle area{};
+    GdkDisplay* display = gdk_display_get_default();
+    if (display == nullptr)
+        return area;
+    GdkWindow* window = m_window != nullptr ? gtk_widget_get_window(m_window) : nullptr;
+    GdkMonitor* monitor = window != nullptr ? gdk_display_get_monitor_at_window(display, window)
+                                            : gdk_display_get_primary_monitor(display);
+    if (monitor == nullptr && gdk_display_get_n_monitors(display) > 0)
+        monitor = gdk_display_get_monitor(display, 0);
+    if (monitor != nullptr)
+        gdk_monitor_get_workarea(monitor, &area);
+    return area;
+}
+
+void App::update_zoom() {
+    const GdkRectangle area = work_area();
+    // The work area leaves out panels but not the window's own title bar.
+    const double zoom = GeometryStore::zoom_for(desktop_theme::text_scale(), area.width,
+                                                area.height - kTitleBarRoom);
+    // Configure events call this on every step of a resize; the hints are
+    // set again only when the zoom changes.
+    if (zoom == m_zoom && m_zoom_applied)
+        return;
+    m_zoom = zoom;
+    m_zoom_applied = m_window != nullptr;
+    if (m_window != nullptr) {
+        GdkGeometry hints{};
+        hints.min_width = static_cast<int>(std::ceil(kMinWidth * m_zoom));
+        hints.min_height = static_cast<int>(std::ceil(kMinHeight * m_zoom));
+        gtk_window_set_geometry_hints(GTK_WINDOW(m_window), nullptr, &hints, GDK_HINT_MIN_SIZE);
+    }
+    request_redraw();
 }
 
 bool App::position_on_a_monitor(int x, int y, int w, int h) const {
@@ -190,22 +237,24 @@ void App::request_redraw() {
 // --- GTK callbacks ---
 
 gboolean App::on_draw_cb(GtkWidget* widget, cairo_t* cr, gpointer self) {
-    App* app = self_of(self);
-    app->draw_frame(cr, gtk_widget_get_allocated_width(widget),
-                    gtk_widget_get_allocated_height(widget));
+    self_of(self)->draw_window(cr, gtk_widget_get_allocated_width(widget),
+                               gtk_widget_get_allocated_height(widget));
     return TRUE;
 }
 
 gboolean App::on_button_press_cb(GtkWidget*, GdkEventButton* ev, gpointer self) {
     // Double- and triple-click events arrive in addition to the presses;
     // every press is already a click of its own.
-    if (ev->type == GDK_BUTTON_PRESS)
-        self_of(self)->on_click(ev->x, ev->y, ev->button == 3);
+    if (ev->type == GDK_BUTTON_PRESS) {
+        App* app = self_of(self);
+        app->on_click(ev->x / app->m_zoom, ev->y / app->m_zoom, ev->button == 3);
+    }
     return TRUE;
 }
 
 gboolean App::on_motion_cb(GtkWidget*, GdkEventMotion* ev, gpointer self) {
-    self_of(self)->on_motion(ev->x, ev->y);
+    App* app = self_of(self);
+    app->on_motion(ev->x / app->m_zoom, ev->y / app->m_zoom);
     return TRUE;
 }
 
@@ -233,7 +282,8 @@ gboolean App::on_scroll_cb(GtkWidget*, GdkEventScroll* ev, gpointer self) {
         default:
             break;
     }
-    self_of(self)->on_wheel(ev->x, ev->y, step);
+    App* app = self_of(self);
+    app->on_wheel(ev->x / app->m_zoom, ev->y / app->m_zoom, step);
     return TRUE;
 }
 
@@ -243,9 +293,12 @@ gboolean App::on_key_cb(GtkWidget*, GdkEventKey* ev, gpointer self) {
 }
 
 gboolean App::on_configure_cb(GtkWidget* widget, GdkEventConfigure*, gpointer self) {
+    App* app = self_of(self);
     if (GdkWindow* w = gtk_widget_get_window(widget)) {
-        self_of(self)->m_maximized = (gdk_window_get_state(w) & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+        app->m_maximized = (gdk_window_get_state(w) & GDK_WINDOW_STATE_MAXIMIZED) != 0;
     }
+    // The window may have moved to a monitor of another size.
+    app->update_zoom();
     return FALSE;
 }
 

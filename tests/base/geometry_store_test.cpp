@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <limits>
 #include <string>
 
 #include "test_support.h"
@@ -169,6 +170,41 @@ TEST_F(Geometry, AFailedWriteLeavesThePreviousFileIntact) {
     put(file() + ".tmp/keep", "x");
     EXPECT_FALSE(m_store.save(3, 4, 1300, 900, false));
     EXPECT_EQ(read_file(file()), before);
+}
+
+// --- Zoom ---
+
+struct ZoomCase {
+    const char* what;
+    double text_scale;
+    int area_width, area_height;
+    double zoom;
+};
+
+TEST(Zoom, FollowsTheTextScaleAsFarAsTheZoomedMinimumWindowFitsTheScreen) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const ZoomCase cases[] = {
+        {"ordinary text", 1, 1920, 1032, 1},
+        {"large text on a 1080p screen", 1.5, 1920, 1032, 1.5},
+        {"large text, screen size unknown", 1.5, 0, 0, 1.5},
+        {"twice the text on a 1366x768 laptop: held by its height", 2, 1366, 720, 720.0 / 560},
+        {"held by the width of a tall portrait screen", 2, 1080, 1872, 1080.0 / 900},
+        {"a screen smaller than the design never shrinks it", 1.5, 800, 500, 1},
+        {"small text is small whatever the screen", 0.8, 800, 500, 0.8},
+        {"not a number", nan, 1920, 1032, 1},
+        {"infinite", inf, 0, 0, 1},
+        {"zero", 0, 1920, 1032, 1},
+        {"negative", -2, 1920, 1032, 1},
+    };
+    for (const ZoomCase& c : cases) {
+        const double zoom = GeometryStore::zoom_for(c.text_scale, c.area_width, c.area_height);
+        EXPECT_DOUBLE_EQ(zoom, c.zoom) << c.what;
+        if (c.area_width > 0 && c.zoom > 1) {
+            EXPECT_LE(GeometryStore::MIN_WIDTH * zoom, c.area_width + 1e-9) << c.what;
+            EXPECT_LE(GeometryStore::MIN_HEIGHT * zoom, c.area_height + 1e-9) << c.what;
+        }
+    }
 }
 
 }  // namespace

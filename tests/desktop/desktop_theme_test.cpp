@@ -330,6 +330,25 @@ void settle(GDBusConnection* sender) {
     }
 }
 
+TEST(TextScale, XftDpiIsReadAsAFactorOf96DotsPerInchHeldToWhatDesktopsOffer) {
+    using desktop_theme::detail::text_scale_from_xft_dpi;
+    const struct {
+        int xft_dpi;
+        double scale;
+    } cases[] = {
+        {-1, 1},  // GTK's "not set"
+        {0, 1},
+        {96 * 1024, 1},
+        {144 * 1024, 1.5},
+        {120 * 1024, 1.25},
+        {72 * 1024, 0.75},
+        {1, 0.5},            // a broken resource cannot shrink text to nothing
+        {2'000'000'000, 3},  // nor blow it up past use
+    };
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(text_scale_from_xft_dpi(c.xft_dpi), c.scale) << c.xft_dpi;
+}
+
 // --- Children: run only through the tests further down ---
 
 struct GtkState {
@@ -342,6 +361,32 @@ void set_gtk(const GtkState& s) {
     ASSERT_NE(settings, nullptr);
     g_object_set(settings, "gtk-application-prefer-dark-theme", s.prefer_dark ? TRUE : FALSE,
                  "gtk-theme-name", s.theme, nullptr);
+}
+
+// The text scale is what GTK makes of the display (here a screen of 144 dots
+// per inch with no desktop daemon setting one) and is followed live.
+TEST(DesktopChild, DISABLED_TextScaleFollowsGtkAndCallsBackOnEveryChange) {
+    VirtualDisplay display("800x600x24", 144);
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    EXPECT_DOUBLE_EQ(desktop_theme::text_scale(), 1.5);
+
+    GtkSettings* settings = gtk_settings_get_default();
+    int calls = 0;
+    desktop_theme::watch_text_scale([&calls] { ++calls; });
+    g_object_set(settings, "gtk-xft-dpi", 120 * 1024, nullptr);
+    EXPECT_EQ(calls, 1);
+    EXPECT_DOUBLE_EQ(desktop_theme::text_scale(), 1.25);
+
+    int replaced = 0;
+    desktop_theme::watch_text_scale([&replaced] { ++replaced; });
+    g_object_set(settings, "gtk-xft-dpi", 96 * 1024, nullptr);
+    EXPECT_EQ(calls, 1) << "a second watch replaces the first callback";
+    EXPECT_EQ(replaced, 1);
+    EXPECT_DOUBLE_EQ(desktop_theme::text_scale(), 1);
+
+    desktop_theme::watch_text_scale(nullptr);
+    g_object_set(settings, "gtk-xft-dpi", 192 * 1024, nullptr);
+    EXPECT_EQ(replaced, 1) << "an empty callback stops the calls";
 }
 
 TEST(DesktopChild, DISABLED_PortalAnswerDecidesAndGtkFillsIn) {
@@ -565,6 +610,15 @@ TEST(DesktopTheme, WatchCallsBackOnTheMainThreadForTheColourSchemeOnly) {
 TEST(DesktopTheme, WatchAgainReplacesTheCallbackWithoutASecondSubscription) {
     expect_child_passes("WatchAgainReplacesTheCallbackWithoutASecondSubscription",
                         {{"DISPLAY", std::nullopt}});
+}
+
+TEST(DesktopTheme, TextScaleFollowsGtkAndCallsBackOnEveryChange) {
+    TempDir home;
+    expect_child_passes("TextScaleFollowsGtkAndCallsBackOnEveryChange",
+                        {{"HOME", home.path()},
+                         {"XDG_CONFIG_HOME", home / "config"},
+                         {"XDG_CONFIG_DIRS", home / "etc"},
+                         {"XDG_RUNTIME_DIR", home.path()}});
 }
 
 }  // namespace

@@ -54,6 +54,41 @@ struct AppProbe {
         return surface;
     }
 
+    // A frame as the window draws it on a canvas of width × height window
+    // pixels, zoomed by zoom(). The caller destroys the surface.
+    cairo_surface_t* draw_window(int width, int height) {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+        cairo_t* cr = cairo_create(surface);
+        texts.clear();
+        app.m_text_log = &texts;
+        app.draw_window(cr, width, height);
+        app.m_text_log = nullptr;
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        return surface;
+    }
+
+    // Pointer events as GTK delivers them, in window pixels.
+    void window_click(double x, double y, bool right = false) {
+        GdkEventButton ev{};
+        ev.type = GDK_BUTTON_PRESS;
+        ev.x = x;
+        ev.y = y;
+        ev.button = right ? 3 : 1;
+        App::on_button_press_cb(nullptr, &ev, &app);
+    }
+    void window_motion(double x, double y) {
+        GdkEventMotion ev{};
+        ev.type = GDK_MOTION_NOTIFY;
+        ev.x = x;
+        ev.y = y;
+        App::on_motion_cb(nullptr, &ev, &app);
+    }
+
+    // The real window, for tests that run with a display.
+    void build_window() { app.build_window(); }
+    GtkWidget* window() const { return app.m_window; }
+
     std::vector<App::DrawnText> texts;  // labels of the last frame drawn
 
     // Lays text out as a window on the default screen does (the screen's font
@@ -126,6 +161,7 @@ struct AppProbe {
     }
     bool& cleaning() { return app.m_cleaning; }
     double& scroll() { return app.m_scroll; }
+    double& zoom() { return app.m_zoom; }
     double& sidebar_scroll() { return app.m_sidebar_scroll; }
     double sidebar_height() const { return app.m_sidebar_height; }
     double& content_height() { return app.m_content_height; }

@@ -15,6 +15,10 @@
 #include <stdexcept>
 #include <vector>
 
+// Last: Xlib defines macros (None, Status, Bool) that other headers use as names.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 namespace testing_support {
 
 namespace {
@@ -94,6 +98,18 @@ void stop_service(pid_t pid) {
     }
 }
 
+// Replaces the X resources of a display's root window (what xrdb loads), read
+// by every client that connects afterwards.
+void set_root_resources(const std::string& display, const std::string& resources) {
+    Display* x = XOpenDisplay(display.c_str());
+    if (x == nullptr)
+        throw std::runtime_error("cannot connect to the X display " + display);
+    XChangeProperty(x, DefaultRootWindow(x), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources.data()),
+                    static_cast<int>(resources.size()));
+    XCloseDisplay(x);  // sends the change and waits for the server
+}
+
 }  // namespace
 
 // --- PrivateSessionBus ---
@@ -135,13 +151,17 @@ PrivateSessionBus::~PrivateSessionBus() {
 
 // --- VirtualDisplay ---
 
-VirtualDisplay::VirtualDisplay(const std::string& screen) {
-    const Started s =
-        start_service({"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", screen}, 3);
+VirtualDisplay::VirtualDisplay(const std::string& screen, int dpi) {
+    // -noreset: the server would otherwise start afresh, and forget its
+    // resources, when the connection that set them closes.
+    const Started s = start_service(
+        {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen", "0", screen}, 3);
     m_pid = s.pid;
     m_display = ":" + s.line;
     m_env.set("DISPLAY", m_display);
     m_env.set("WAYLAND_DISPLAY", std::nullopt);
+    if (dpi > 0)
+        set_root_resources(m_display, "Xft.dpi:\t" + std::to_string(dpi) + "\n");
 }
 
 VirtualDisplay::~VirtualDisplay() {

@@ -46,9 +46,11 @@ private:
 // collide), with DISPLAY pointing at it.
 class VirtualDisplay {
 public:
-    // screen is Xvfb's WxHxDEPTH of its one screen. Throws std::runtime_error
-    // when Xvfb cannot be started.
-    explicit VirtualDisplay(const std::string& screen = "800x600x24");
+    // screen is Xvfb's WxHxDEPTH of its one screen; dpi, when above 0, goes
+    // into the display's X resources as Xft.dpi, where GTK reads the desktop's
+    // text size from when no settings daemon runs (96 is ordinary text).
+    // Throws std::runtime_error when Xvfb cannot be started.
+    explicit VirtualDisplay(const std::string& screen = "800x600x24", int dpi = 0);
     ~VirtualDisplay();
     VirtualDisplay(const VirtualDisplay&) = delete;
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;

@@ -23,6 +23,13 @@ constexpr double kSidebarNarrow = 224;
 
 // --- Frame ---
 
+void App::draw_window(cairo_t* cr, double width, double height) {
+    cairo_save(cr);
+    cairo_scale(cr, m_zoom, m_zoom);
+    draw_frame(cr, width / m_zoom, height / m_zoom);
+    cairo_restore(cr);
+}
+
 void App::draw_frame(cairo_t* cr, double width, double height) {
     ensure_pango();
     sync_pango_language();

@@ -75,15 +75,19 @@ void surface_scale(cairo_t* cr, double& sx, double& sy) {
     cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
 }
 
-// A picture drawn without a transformation lands on the same pixels only
-// when the context moves it by whole pixels and scales nothing.
-bool paints_pixel_for_pixel(cairo_t* cr) {
+// The uniform scale a context draws with (the window's zoom), or 0 when it
+// turns, shears or stretches, or moves by part of a pixel: a picture then no
+// longer lands pixel for pixel, and the view is drawn afresh.
+double uniform_scale(cairo_t* cr) {
     cairo_matrix_t m;
     cairo_get_matrix(cr, &m);
     double sx = 1, sy = 1;
     surface_scale(cr, sx, sy);
     const auto whole = [](double v) { return v == std::floor(v); };
-    return m.xx == 1 && m.yy == 1 && m.xy == 0 && m.yx == 0 && whole(m.x0 * sx) && whole(m.y0 * sy);
+    if (m.xx != m.yy || m.xx <= 0 || m.xy != 0 || m.yx != 0 || !whole(m.x0 * sx) ||
+        !whole(m.y0 * sy))
+        return 0;
+    return m.xx;
 }
 
 }  // namespace
@@ -177,10 +181,15 @@ void App::drop_view_cache() {
 
 bool App::draw_backdrop_from_cache() {
     cairo_t* target = m_cr;
-    if (!paints_pixel_for_pixel(target))
+    const double zoom = uniform_scale(target);
+    if (zoom == 0)
         return false;
+    // The picture holds pixels of the target: its scale is the surface's
+    // times the zoom.
     double sx = 1, sy = 1;
     surface_scale(target, sx, sy);
+    sx *= zoom;
+    sy *= zoom;
     bool current = m_view_cache != nullptr && m_view_cache->same_view(*this, sx, sy);
     if (current) {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -196,12 +205,14 @@ bool App::draw_backdrop_from_cache() {
             std::lock_guard<std::mutex> lock(m_mutex);
             cache->capture_state_locked(*this);
         }
-        cache->picture = cairo_surface_create_similar(
-            cairo_get_target(target), CAIRO_CONTENT_COLOR_ALPHA,
-            static_cast<int>(std::ceil(m_width)), static_cast<int>(std::ceil(m_height)));
+        cache->picture =
+            cairo_surface_create_similar(cairo_get_target(target), CAIRO_CONTENT_COLOR_ALPHA,
+                                         static_cast<int>(std::ceil(m_width * zoom)),
+                                         static_cast<int>(std::ceil(m_height * zoom)));
         if (cairo_surface_status(cache->picture) != CAIRO_STATUS_SUCCESS)
             return false;
         cairo_t* cr = cairo_create(cache->picture);
+        cairo_scale(cr, zoom, zoom);
         std::vector<DrawnText>* log = m_text_log;
         m_text_log = &cache->texts;
         m_cr = cr;
@@ -216,6 +227,11 @@ bool App::draw_backdrop_from_cache() {
     // The main view covers every pixel with opaque paint, so replacing the
     // target's pixels equals drawing over them.
     cairo_save(target);
+    // The picture is already zoomed: painted with the offset alone.
+    cairo_matrix_t m;
+    cairo_get_matrix(target, &m);
+    m.xx = m.yy = 1;
+    cairo_set_matrix(target, &m);
     cairo_set_operator(target, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_surface(target, m_view_cache->picture, 0, 0);
     cairo_paint(target);

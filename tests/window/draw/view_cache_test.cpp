@@ -187,6 +187,36 @@ TEST_F(ViewCacheTest, ANewWindowSizeOrScaleIsDrawnForThatSize) {
     expect_cached_equals_fresh(1200, 800, 2, "the same window at scale 2");
 }
 
+// A desktop with larger text zooms the whole window; the kept picture must be
+// kept zoomed too, and a new zoom of the same layout size drawn anew.
+TEST_F(ViewCacheTest, AZoomedWindowUnderEveryOverlayMatchesTheFrameDrawnAfresh) {
+    const auto zoomed = [&](int width, int height, double zoom, bool cached) {
+        probe.view_cache_enabled() = cached;
+        probe.zoom() = zoom;
+        cairo_surface_t* s = probe.draw_window(width, height);
+        std::vector<unsigned char> pixels = screen_test::bytes_of(s);
+        cairo_surface_destroy(s);
+        return pixels;
+    };
+    const struct {
+        int width, height;
+        double zoom;
+    } windows[] = {{1350, 840, 1.5}, {1125, 700, 1.25}, {1350, 840, 1.5}};
+    probe.selection() = "gradle";
+    for (const OverlayCase& o : kOverlays) {
+        open(o.overlay);
+        for (const auto& w : windows) {
+            const std::string what =
+                std::string(o.name) + " zoomed " + std::to_string(w.zoom);
+            const std::vector<unsigned char> fresh = zoomed(w.width, w.height, w.zoom, false);
+            EXPECT_TRUE(zoomed(w.width, w.height, w.zoom, true) == fresh) << what;
+            EXPECT_TRUE(zoomed(w.width, w.height, w.zoom, true) == fresh) << what << ", kept";
+        }
+        probe.overlay() = App::Overlay::None;
+    }
+    probe.zoom() = 1;
+}
+
 TEST_F(ViewCacheTest, ATransformedTargetIsDrawnDirectly) {
     open(App::Overlay::Settings);
     const auto draw = [&](bool cached) {
