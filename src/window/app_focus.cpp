@@ -346,6 +346,14 @@ void App::track_overlay_focus(Overlay before) {
     if (before == Overlay::None)
         m_focus_under_overlay = m_focus;
     m_focus = m_overlay == Overlay::None ? m_focus_under_overlay : Focus{};
+    // A question opened from the keyboard starts on its harmless answer, as
+    // desktop dialogs do: Enter then never deletes by surprise, and Tab
+    // reaches the other answers.
+    if (m_overlay == Overlay::Dialog && m_focus_visible) {
+        for (const DialogButton& b : m_dialog_buttons)
+            if (b.cancel)
+                m_focus = Focus{Act::DialogButton, b.id, Screen::Dialog, ""};
+    }
 }
 
 void App::draw_focus_ring() {

@@ -113,6 +113,14 @@ TEST_F(FocusTest, EnterAndSpaceDoWhatAClickDoes) {
     press(GDK_KEY_space);
     press(GDK_KEY_Delete);
     EXPECT_EQ(probe.overlay(), App::Overlay::Dialog);
+    // The question starts on its harmless answer: Enter at once deletes nothing.
+    EXPECT_EQ(probe.focus().act, Act::DialogButton);
+    EXPECT_EQ(probe.focus().index, App::CMD_CANCEL);
+    press(GDK_KEY_Return);
+    EXPECT_EQ(probe.overlay(), App::Overlay::None);
+    EXPECT_FALSE(probe.cleaning());
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    EXPECT_TRUE(cat(0).items[0].selected) << "cancelling keeps the selection";
 }
 
 TEST_F(FocusTest, ArrowsReachRowsOutOfViewAndScrollThemIn) {
