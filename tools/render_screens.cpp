@@ -117,7 +117,8 @@ void fill_manual(AppProbe& p) {
     for (const CatState& cs : p.cats()) {
         for (const Item& it : cs.items) {
             Item failed = it;
-            failed.detail = "Permission denied";
+            // Translated as the window translates a failure's reason.
+            failed.detail = I18n::instance().tr("Permission denied");
             p.manual().push_back(failed);
             if (p.manual().size() == 4)
                 return;

@@ -122,6 +122,7 @@ public:
         int index = 0;
         Screen screen = Screen::None;  // who registered it and handles it
         RectF full;                    // the whole control, also where its region cuts it
+        bool enabled = true;  // false: drawn dimmed; readers see it, clicks and keys pass it by
     };
 
     // What is drawn over the main view.
@@ -386,8 +387,9 @@ private:
                     double bg_alpha);
     RectF draw_button(double x, double y, const std::string& label, bool prominent, bool enabled);
     // Registers a target for the screen being drawn (m_drawing), cut to
-    // m_clip_targets when that is set.
-    void add_target(RectF r, Act act, int index = 0);
+    // m_clip_targets when that is set. A control that cannot act now is
+    // registered too, disabled, so that screen readers know it is there.
+    void add_target(RectF r, Act act, int index = 0, bool enabled = true);
 
     // draw/glyphs.cpp
     void draw_glyph(Glyph g, RectF r, Rgb colour);

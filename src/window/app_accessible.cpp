@@ -84,6 +84,7 @@ void App::update_accessible_nodes() {
             const RectF r = t.full.empty() ? t.rect : t.full;
             node.rect = RectF{r.x * z, r.y * z, r.w * z, r.h * z};
             node.showing = !t.rect.empty();
+            node.sensitive = t.enabled;
             node.target = t;
             for (const DrawnText& label : m_frame_labels) {
                 if (!inside(label.box, t.rect))

@@ -96,6 +96,8 @@ std::vector<App::HitTarget> App::reading_order() const {
 std::vector<App::HitTarget> App::focus_chain() const {
     std::vector<HitTarget> chain;
     for (const HitTarget& t : reading_order()) {
+        if (!t.enabled)
+            continue;
         const Family family = family_of(t.act);
         if (family != Family::None && !chain.empty() && family_of(chain.back().act) == family &&
             chain.back().screen == t.screen) {
@@ -164,8 +166,10 @@ void App::set_focus(const HitTarget& target) {
 }
 
 const App::HitTarget* App::focused_target() const {
+    // A control that was disabled under the focus (Cancel once a deletion
+    // starts) must not act on Enter.
     for (const HitTarget& t : m_targets) {
-        if (same_control(t, m_focus.act, m_focus.index, m_focus.screen))
+        if (t.enabled && same_control(t, m_focus.act, m_focus.index, m_focus.screen))
             return &t;
     }
     return nullptr;

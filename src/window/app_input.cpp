@@ -16,7 +16,7 @@
 App::HitTarget App::hit_test(double x, double y) const {
     HitTarget found;
     for (const HitTarget& t : m_targets) {
-        if (t.rect.contains(x, y))
+        if (t.enabled && t.rect.contains(x, y))
             found = t;
     }
     return found;

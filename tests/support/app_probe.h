@@ -264,7 +264,7 @@ struct AppProbe {
     // The first target of an action (and index, when given), or null.
     const App::HitTarget* target(App::Act act, int index = -1) const {
         for (const App::HitTarget& t : app.m_targets) {
-            if (t.act == act && (index < 0 || t.index == index))
+            if (t.enabled && t.act == act && (index < 0 || t.index == index))
                 return &t;
         }
         return nullptr;

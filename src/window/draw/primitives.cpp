@@ -563,7 +563,7 @@ void App::draw_scroll_thumb(RectF region, double scroll, double content_height) 
         m_palette.text, 0.22);
 }
 
-void App::add_target(RectF r, Act act, int index) {
+void App::add_target(RectF r, Act act, int index, bool enabled) {
     const RectF full = mirror(r);
     if (!m_clip_targets.empty()) {
         // A row scrolled out of its region, or under a fixed header, is
@@ -574,10 +574,10 @@ void App::add_target(RectF r, Act act, int index) {
         const float top = std::max(r.y, c.y);
         const float bottom = std::min(r.y + r.h, c.y + c.h);
         if (bottom <= top || right <= left) {
-            m_hidden_targets.push_back(HitTarget{RectF{}, act, index, m_drawing, full});
+            m_hidden_targets.push_back(HitTarget{RectF{}, act, index, m_drawing, full, enabled});
             return;
         }
         r = RectF{left, top, right - left, bottom - top};
     }
-    m_targets.push_back(HitTarget{mirror(r), act, index, m_drawing, full});
+    m_targets.push_back(HitTarget{mirror(r), act, index, m_drawing, full, enabled});
 }

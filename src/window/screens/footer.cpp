@@ -96,6 +96,7 @@ void App::draw_footer() {
         fill_round_rect(button, 9, m_palette.control, kDimmedFill);
         stroke_round_rect(button, 9, m_palette.control_edge, 1, kDimmedEdge);
         draw_label_center(label, Font::Body, button, m_palette.secondary, kDimmedLabel);
+        add_target(button, Act::Clean, 0, false);
     } else {
         fill_round_rect_gradient(button, 9, kBrandPink, kBrandOrange);
         draw_label_center(label, Font::Body, button, text_on_fill(kBrandPink, kMinTextContrast));

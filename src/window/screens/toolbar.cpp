@@ -32,7 +32,7 @@ void App::draw_toolbar() {
         const std::string text = I18n::instance().tr(label);
         const double w = measure_text(text, Font::Body) + kButtonPadding;
         const RectF r = draw_button(right - w, 8, text, prominent, enabled);
-        add_target(r, act, 0);
+        add_target(r, act, 0, enabled);
         right -= w + kButtonGap;
     };
     place("About", false, true, Act::About);

@@ -28,12 +28,28 @@ protected:
 TEST_F(FooterTest, WithoutASelectionTheDeleteButtonIsDimmedAndTakesNoClick) {
     probe.draw(1100, 720);
     EXPECT_EQ(probe.target(Act::Clean), nullptr);
+    // Readers still find it, as a button that cannot be pressed now.
+    const auto reader_sees = [&]() -> const App::AccessibleNode* {
+        for (const App::AccessibleNode& node : app.accessible_nodes())
+            if (node.target.act == Act::Clean)
+                return &node;
+        return nullptr;
+    };
+    const App::AccessibleNode* dimmed = reader_sees();
+    ASSERT_NE(dimmed, nullptr);
+    EXPECT_FALSE(dimmed->sensitive);
+    EXPECT_EQ(dimmed->name, "Delete permanently");
+    EXPECT_NE(
+        probe.hit(dimmed->rect.x + dimmed->rect.w / 2, dimmed->rect.y + dimmed->rect.h / 2).act,
+        Act::Clean);
     EXPECT_NE(probe.find_text("—"), nullptr);
     EXPECT_NE(probe.find_text("Delete permanently"), nullptr) << "the button is still shown";
     cat(0).items[1].selected = true;
     probe.draw(1100, 720);
     const App::HitTarget* clean = probe.target(Act::Clean);
     ASSERT_NE(clean, nullptr);
+    ASSERT_NE(reader_sees(), nullptr);
+    EXPECT_TRUE(reader_sees()->sensitive);
     EXPECT_EQ(clean->screen, App::Screen::Footer);
     EXPECT_TRUE(probe.footer().contains(cx(*clean), cy(*clean)));
     EXPECT_NE(probe.find_text(fmt::bytes(5 * kMiB)), nullptr);
