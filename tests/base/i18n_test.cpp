@@ -12,6 +12,7 @@
 
 #include "base/i18n_data.h"
 #include "base/strutil.h"
+#include "engine/catalog.h"
 #include "test_support.h"
 
 namespace {
@@ -153,6 +154,24 @@ TEST(Tables, EveryTextTheFormatterTranslatesIsAKey) {
     for (const char* key : {"just now", "%s min ago", "%s h ago", "%s d ago", "%s w ago",
                             "%s mo ago", "%s y ago", "1 file", "%s files", "s", "%s freed"}) {
         EXPECT_GE(index_of(key), 0) << key;
+    }
+}
+
+// Every category title, subtitle and group title is shown translated; one that
+// is not a key stays English in every language.
+TEST(Tables, EveryTextOfTheCatalogIsAKey) {
+    // Names and paths are the same in every language and shown as they are.
+    const std::set<std::string> as_is = {"node_modules", "__pycache__", "~/.npm/_cacache"};
+    for (const CategoryDef& def : catalog::all()) {
+        for (const std::string& text : {def.title, def.subtitle}) {
+            if (!as_is.count(text)) {
+                EXPECT_GE(index_of(text.c_str()), 0) << def.id << ": " << text;
+            }
+        }
+    }
+    for (int g = 0; g < static_cast<int>(GroupKind::_Count); ++g) {
+        const char* title = catalog::group_title(static_cast<GroupKind>(g));
+        EXPECT_GE(index_of(title), 0) << "group " << title;
     }
 }
 
