@@ -390,6 +390,14 @@ private:
     // m_clip_targets when that is set. A control that cannot act now is
     // registered too, disabled, so that screen readers know it is there.
     void add_target(RectF r, Act act, int index = 0, bool enabled = true);
+    // How far the frame has got: its targets and labels so far. A region
+    // drawn a second time (its scroll position clamped) rewinds to the mark
+    // taken before its first pass, so nothing of that pass stays behind.
+    struct FrameMark {
+        std::size_t targets = 0, hidden = 0, labels = 0, texts = 0;
+    };
+    FrameMark frame_mark() const;
+    void rewind_to(const FrameMark& mark);
 
     // draw/glyphs.cpp
     void draw_glyph(Glyph g, RectF r, Rgb colour);

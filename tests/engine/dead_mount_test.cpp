@@ -97,12 +97,12 @@ TEST(DeadMountChild, DISABLED_ScanOfAHomeWhoseCacheNeverAnswers) {
 
     testing_support::DeadMount dead(home + "/.cache");
     ASSERT_EQ(dead.error(), "");
-    const testing_support::TimedResult r =
-        testing_support::run_within({BRUSHWICK_SCAN_EXE, "--json"}, home_env(home), kScanLimit);
+    const testing_support::ChildResult r =
+        testing_support::run_process({BRUSHWICK_SCAN_EXE, "--json"}, home_env(home), kScanLimit);
     std::cout << "@@seconds " << r.seconds << "\n";
     ASSERT_FALSE(r.overran) << "brushwick-scan still ran after " << kScanLimit.count() << " s";
-    ASSERT_EQ(r.child.exit_code, 0);
-    const std::map<std::string, Block> after = categories_of(r.child.out);
+    ASSERT_EQ(r.exit_code, 0);
+    const std::map<std::string, Block> after = categories_of(r.out);
 
     // Every category of the healthy scan, entries and sizes alike.
     for (const auto& [id, b] : before) {
@@ -178,20 +178,19 @@ TEST(DeadMount, AScanOfAHomeWhoseCacheNeverAnswersEndsWithEveryOtherCategoryExac
     write_file(home + "/.npm/_cacache/index/x", 30000);
     write_file(home + "/code/app/node_modules/a/index.js", 5000);
     write_file(home + "/code/tool/target/debug/bin", 70000);
-    const testing_support::TimedResult baseline =
-        testing_support::run_within({BRUSHWICK_SCAN_EXE, "--json"}, home_env(home), kScanLimit);
+    const testing_support::ChildResult baseline =
+        testing_support::run_process({BRUSHWICK_SCAN_EXE, "--json"}, home_env(home), kScanLimit);
     ASSERT_FALSE(baseline.overran);
-    ASSERT_EQ(baseline.child.exit_code, 0);
+    ASSERT_EQ(baseline.exit_code, 0);
     // The comparison in the child means something only if the healthy scan
     // measured what du measures.
     const std::string modules = home + "/code/app/node_modules";
-    ASSERT_NE(
-        baseline.child.out.find("\"path\": \"" + modules + "\", \"name\": \"app/node_modules\"" +
+    ASSERT_NE(baseline.out.find("\"path\": \"" + modules + "\", \"name\": \"app/node_modules\"" +
                                 ", \"detail\": \"" + home +
                                 "/code/app\", \"size\": " + std::to_string(du_bytes(modules))),
-        std::string::npos)
-        << baseline.child.out;
-    std::ofstream(t / "baseline.json") << baseline.child.out;
+              std::string::npos)
+        << baseline.out;
+    std::ofstream(t / "baseline.json") << baseline.out;
 
     std::string log;
     const bool passed = testing_support::run_in_mount_namespace(

@@ -26,12 +26,7 @@ struct AppProbe {
     // keep = false, destroys it at once.
     cairo_surface_t* draw(int width, int height, bool keep = false) {
         cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-        cairo_t* cr = cairo_create(surface);
-        texts.clear();
-        app.m_text_log = &texts;
-        app.draw_frame(cr, width, height);
-        app.m_text_log = nullptr;
-        cairo_destroy(cr);
+        paint(surface, width, height, false);
         if (keep)
             return surface;
         cairo_surface_destroy(surface);
@@ -44,13 +39,7 @@ struct AppProbe {
         cairo_surface_t* surface = cairo_image_surface_create(
             CAIRO_FORMAT_ARGB32, static_cast<int>(width * scale), static_cast<int>(height * scale));
         cairo_surface_set_device_scale(surface, scale, scale);
-        cairo_t* cr = cairo_create(surface);
-        texts.clear();
-        app.m_text_log = &texts;
-        app.draw_frame(cr, width, height);
-        app.m_text_log = nullptr;
-        cairo_destroy(cr);
-        cairo_surface_flush(surface);
+        paint(surface, width, height, false);
         return surface;
     }
 
@@ -58,14 +47,23 @@ struct AppProbe {
     // pixels, zoomed by zoom(). The caller destroys the surface.
     cairo_surface_t* draw_window(int width, int height) {
         cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+        paint(surface, width, height, true);
+        return surface;
+    }
+
+    // One frame on surface with its labels recorded: zoomed as the window
+    // draws it, or in layout units.
+    void paint(cairo_surface_t* surface, int width, int height, bool zoomed) {
         cairo_t* cr = cairo_create(surface);
         texts.clear();
         app.m_text_log = &texts;
-        app.draw_window(cr, width, height);
+        if (zoomed)
+            app.draw_window(cr, width, height);
+        else
+            app.draw_frame(cr, width, height);
         app.m_text_log = nullptr;
         cairo_destroy(cr);
         cairo_surface_flush(surface);
-        return surface;
     }
 
     // Pointer events as GTK delivers them, in window pixels.

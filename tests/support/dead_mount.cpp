@@ -3,11 +3,7 @@
 
 #include <fcntl.h>
 #include <linux/fuse.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,8 +11,6 @@
 #include <stdexcept>
 
 #include "deletion_support.h"
-
-extern char** environ;
 
 namespace testing_support {
 
@@ -58,10 +52,6 @@ std::string answer_init(int device) {
     return {};
 }
 
-double seconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 }  // namespace
 
 bool can_mount_dead_filesystem() {
@@ -96,87 +86,21 @@ DeadMount::~DeadMount() {
         ::umount2(m_target.c_str(), MNT_DETACH);
 }
 
-TimedResult run_within(const std::vector<std::string>& argv,
-                       const std::map<std::string, std::optional<std::string>>& env,
-                       std::chrono::seconds limit) {
-    ScopedEnv scoped;
-    for (const auto& [name, value] : env)
-        scoped.set(name.c_str(), value);
-    int pipe_fds[2];
-    if (::pipe2(pipe_fds, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
-    // A group of its own, so that the guard ends whatever the child started.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attr, 0);
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, args[0], &actions, &attr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    ::close(pipe_fds[1]);
-    if (rc != 0) {
-        ::close(pipe_fds[0]);
-        throw std::runtime_error("posix_spawn " + argv[0] + ": " + std::strerror(rc));
-    }
-    TimedResult r;
-    const auto deadline = start + limit;
-    char buf[4096];
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            r.overran = true;
-            ::kill(-pid, SIGKILL);
-            break;
-        }
-        pollfd p{pipe_fds[0], POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            continue;
-        const ssize_t n = ::read(pipe_fds[0], buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        r.child.out.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(pipe_fds[0]);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    r.seconds = seconds_since(start);
-    r.child.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.child.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    return r;
-}
-
 bool run_in_mount_namespace(const std::string& test_name,
                             const std::map<std::string, std::optional<std::string>>& env,
                             std::chrono::seconds limit, std::string* log) {
-    const TimedResult r =
-        run_within({find_program("unshare"), "-m", "--propagation", "private", this_binary(),
-                    "--gtest_also_run_disabled_tests", "--gtest_filter=" + test_name},
-                   env, limit);
+    const ChildResult r =
+        run_process({find_program("unshare"), "-m", "--propagation", "private", this_binary(),
+                     "--gtest_also_run_disabled_tests", "--gtest_filter=" + test_name},
+                    env, limit);
     if (log != nullptr) {
-        *log += r.child.out;
+        *log += r.out;
         if (r.overran)
             *log += "\n(killed: still running after " + std::to_string(limit.count()) + " s)\n";
     }
-    return !r.overran && r.child.exit_code == 0 &&
-           r.child.out.find("[  PASSED  ] 1 test.") != std::string::npos &&
-           r.child.out.find("[  SKIPPED ]") == std::string::npos;
+    return !r.overran && r.exit_code == 0 &&
+           r.out.find("[  PASSED  ] 1 test.") != std::string::npos &&
+           r.out.find("[  SKIPPED ]") == std::string::npos;
 }
 
 }  // namespace testing_support

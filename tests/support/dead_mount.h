@@ -8,7 +8,7 @@
 // made inside a child that run_in_mount_namespace started (or that unshare
 // started), so that the mount dies with the child even when a case fails.
 //
-// Threads: DeadMount and run_within belong to the thread that made them.
+// Threads: a DeadMount belongs to the thread that made it.
 #pragma once
 
 #include <chrono>
@@ -44,20 +44,6 @@ private:
     bool m_mounted = false;
     std::string m_error;
 };
-
-// A child process's end, and whether the hang guard had to end it.
-struct TimedResult {
-    ChildResult child;     // exit status and standard output
-    bool overran = false;  // still running at the limit: killed with SIGKILL
-    double seconds = 0;    // from the start until it ended or was killed
-};
-
-// Runs argv with the environment changes as run_process does, but kills it
-// when it has not ended after limit. The limit guards against a hang; it is
-// no measure of speed.
-TimedResult run_within(const std::vector<std::string>& argv,
-                       const std::map<std::string, std::optional<std::string>>& env,
-                       std::chrono::seconds limit);
 
 // Runs one DISABLED_ test of this binary in a child in a private mount
 // namespace, killed if it overruns limit. True when it ran and passed; its

@@ -3,6 +3,8 @@
 
 #include <fcntl.h>
 #include <ftw.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -180,7 +182,8 @@ std::string read_file(const std::string& path) {
 // --- Child processes ---
 
 ChildResult run_process(const std::vector<std::string>& argv,
-                        const std::map<std::string, std::optional<std::string>>& env) {
+                        const std::map<std::string, std::optional<std::string>>& env,
+                        std::chrono::milliseconds limit) {
     ScopedEnv scoped;
     for (const auto& [name, value] : env)
         scoped.set(name.c_str(), value);
@@ -191,31 +194,61 @@ ChildResult run_process(const std::vector<std::string>& argv,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
-
+    // A group of its own, so that the guard ends whatever the child started.
+    const bool guarded = limit.count() > 0;
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    if (guarded) {
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attr, 0);
+    }
     std::vector<char*> args;
     for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
 
+    const auto start = std::chrono::steady_clock::now();
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    const int rc = ::posix_spawn(&pid, args[0], &actions, &attr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
     ::close(pipe_fds[1]);
-    ChildResult result;
     if (rc != 0) {
         ::close(pipe_fds[0]);
         throw std::runtime_error("posix_spawn " + argv[0] + ": " + std::strerror(rc));
     }
+    ChildResult result;
+    const auto deadline = start + limit;
     char buf[4096];
-    ssize_t n;
-    while ((n = ::read(pipe_fds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR)) {
-        if (n > 0)
-            result.out.append(buf, static_cast<std::size_t>(n));
+    for (;;) {
+        int wait_ms = -1;
+        if (guarded) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                result.overran = true;
+                ::kill(-pid, SIGKILL);
+                break;
+            }
+            wait_ms = static_cast<int>(left.count());
+        }
+        pollfd p{pipe_fds[0], POLLIN, 0};
+        const int ready = ::poll(&p, 1, wait_ms);
+        if (ready <= 0)
+            continue;  // interrupted, or the limit is reached and checked above
+        const ssize_t n = ::read(pipe_fds[0], buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        result.out.append(buf, static_cast<std::size_t>(n));
     }
     ::close(pipe_fds[0]);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return result;

@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -86,15 +87,21 @@ std::string read_file(const std::string& path);
 // --- Child processes ---
 
 struct ChildResult {
-    int exit_code = -1;  // exit status, or -1 when killed by a signal
-    int signal = 0;      // the signal that killed it, or 0
-    std::string out;     // standard output
+    int exit_code = -1;    // exit status, or -1 when killed by a signal
+    int signal = 0;        // the signal that killed it, or 0
+    std::string out;       // standard output
+    bool overran = false;  // still running at the time limit: its process group was killed
+    double seconds = 0;    // from the start until it ended or was killed
 };
 
 // Runs argv with exactly the given environment additions/removals applied to
-// the current environment, capturing standard output.
+// the current environment, capturing standard output. With a limit above zero
+// the child gets a process group of its own, and the whole group is killed
+// with SIGKILL when the child has not ended after limit: a guard against a
+// hang, no measure of speed.
 ChildResult run_process(const std::vector<std::string>& argv,
-                        const std::map<std::string, std::optional<std::string>>& env = {});
+                        const std::map<std::string, std::optional<std::string>>& env = {},
+                        std::chrono::milliseconds limit = std::chrono::milliseconds{0});
 
 // Allocated bytes of a path as GNU du counts them (du -s --block-size=1):
 // the reference every size the scanner reports is checked against.

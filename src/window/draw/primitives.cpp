@@ -563,6 +563,19 @@ void App::draw_scroll_thumb(RectF region, double scroll, double content_height) 
         m_palette.text, 0.22);
 }
 
+App::FrameMark App::frame_mark() const {
+    return FrameMark{m_targets.size(), m_hidden_targets.size(), m_frame_labels.size(),
+                     m_text_log != nullptr ? m_text_log->size() : 0};
+}
+
+void App::rewind_to(const FrameMark& mark) {
+    m_targets.resize(mark.targets);
+    m_hidden_targets.resize(mark.hidden);
+    m_frame_labels.resize(mark.labels);
+    if (m_text_log != nullptr)
+        m_text_log->resize(mark.texts);
+}
+
 void App::add_target(RectF r, Act act, int index, bool enabled) {
     const RectF full = mirror(r);
     if (!m_clip_targets.empty()) {

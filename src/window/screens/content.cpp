@@ -38,11 +38,8 @@ void App::draw_content() {
     // The height is known only once the screen is drawn. When it no longer
     // covers the scroll position (a larger window, a list that shrank) the
     // frame is drawn again from the clamped position, so no blank page shows.
-    const std::size_t first_target = m_targets.size();
-    const std::size_t first_hidden = m_hidden_targets.size();
-    const std::size_t first_label = m_frame_labels.size();
+    const FrameMark mark = frame_mark();
     m_row_list = RowList{};
-    const std::size_t first_text = m_text_log != nullptr ? m_text_log->size() : 0;
     for (int pass = 0; pass < 2; ++pass) {
         m_clip_targets = m_r_content;
         m_drawing = Screen::Content;
@@ -53,11 +50,7 @@ void App::draw_content() {
         if (clamped == m_scroll)
             break;
         m_scroll = clamped;
-        m_targets.resize(first_target);
-        m_hidden_targets.resize(first_hidden);
-        m_frame_labels.resize(first_label);
-        if (m_text_log != nullptr)
-            m_text_log->resize(first_text);
+        rewind_to(mark);
         fill_rect(m_r_content, m_palette.window);
     }
     cairo_restore(m_cr);

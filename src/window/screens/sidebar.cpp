@@ -186,10 +186,7 @@ void App::draw_sidebar() {
     const float width = sb.w - 20;
     // As in the content region: a scroll position the list no longer reaches
     // is clamped and the list drawn again from there.
-    const std::size_t first_target = m_targets.size();
-    const std::size_t first_hidden = m_hidden_targets.size();
-    const std::size_t first_label = m_frame_labels.size();
-    const std::size_t first_text = m_text_log != nullptr ? m_text_log->size() : 0;
+    const FrameMark mark = frame_mark();
     for (int pass = 0; pass < 2; ++pass) {
         float y = static_cast<float>(sb.y + L::kInset - m_sidebar_scroll);
         y = draw_sidebar_fixed_rows(x, y, width);
@@ -201,11 +198,7 @@ void App::draw_sidebar() {
         if (clamped == m_sidebar_scroll)
             break;
         m_sidebar_scroll = clamped;
-        m_targets.resize(first_target);
-        m_hidden_targets.resize(first_hidden);
-        m_frame_labels.resize(first_label);
-        if (m_text_log != nullptr)
-            m_text_log->resize(first_text);
+        rewind_to(mark);
         fill_rect(sb, m_palette.bar);
     }
     m_clip_targets = RectF{};
