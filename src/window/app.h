@@ -560,6 +560,10 @@ private:
     // Says the outcome of the worker just collected: the total a scan found,
     // or the status line a deletion left.
     void announce_result(bool scan);
+    // Tells a screen reader the new selection total ("2 item(s) · 3.00 MB")
+    // when ticking changed it since the last frame; not while a scan or a
+    // deletion runs, whose end is announced instead.
+    void announce_selection();
 
     // app_desktop.cpp — main thread, without m_mutex: it may block.
     // Shows path in the file manager, or a dialog saying where it is.
@@ -656,10 +660,11 @@ private:
     std::vector<DrawnText> m_frame_labels;     // every label of the last frame
     std::vector<AccessibleNode> m_a11y_nodes;  // the controls of the last frame
     std::string m_last_announcement;           // what a screen reader was last told
-    Focus m_focus;                             // the control with the keyboard focus
-    Focus m_focus_under_overlay;               // the focus to give back when the overlay closes
-    bool m_focus_visible = false;              // the ring shows: the keyboard was used last
-    Screen m_drawing = Screen::None;           // the screen drawing now; stamps its targets
+    std::string m_announced_selection;  // count and bytes of the selection last announced or seen
+    Focus m_focus;                      // the control with the keyboard focus
+    Focus m_focus_under_overlay;        // the focus to give back when the overlay closes
+    bool m_focus_visible = false;       // the ring shows: the keyboard was used last
+    Screen m_drawing = Screen::None;    // the screen drawing now; stamps its targets
 
     // When set, every label of a frame is recorded here; tests read the screen
     // through it instead of guessing at pixels.

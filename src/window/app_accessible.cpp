@@ -11,6 +11,7 @@
 //   Building the list
 //   Announcements
 //   Acting on a control
+#include "base/format.h"
 #include "base/i18n.h"
 #include "base/settings.h"
 #include "window/accessible.h"
@@ -136,6 +137,37 @@ void App::announce_result(bool scan) {
             text = m_status_message;  // "%s freed", or what went wrong
         }
     }
+    m_last_announcement = text;
+    accessible::announce(m_canvas, text.c_str());
+    // The selection the outcome left (none after a scan) is no news of its own.
+    m_announced_selection.clear();
+}
+
+void App::announce_selection() {
+    int count = 0;
+    std::int64_t bytes = 0;
+    bool partial = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const CatState& cat : m_cats)
+            for (const Item& it : cat.items)
+                partial = partial || (it.selected && !it.size_known);
+        count = selected_count();
+        bytes = selected_size();
+    }
+    // Compared by value: the same total in another language is no news.
+    const std::string total =
+        std::to_string(count) + " " + std::to_string(bytes) + (partial ? "+" : "");
+    const bool first = m_announced_selection.empty();
+    if (total == m_announced_selection)
+        return;
+    m_announced_selection = total;
+    // The first frame has nothing to compare with; a rescan clears the
+    // selection and a deletion empties it, and their own outcome is told.
+    if (first || m_scanning || m_cleaning)
+        return;
+    const std::string text =
+        I18n::instance().trf("%s item(s) · %s", fmt::count(count), size_text(bytes, partial));
     m_last_announcement = text;
     accessible::announce(m_canvas, text.c_str());
 }

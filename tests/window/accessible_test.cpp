@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "base/strutil.h"
 #include "screen_fixture.h"
 #include "session_services.h"
 #include "window/accessible.h"
@@ -160,6 +161,60 @@ TEST_F(AccessibleChild, DISABLED_AnOpenPanelIsAllAReaderFindsAndFocusIsAState) {
     EXPECT_TRUE(has_state(dark, ATK_STATE_FOCUSED));
     g_object_unref(dark);
     g_object_unref(light);
+}
+
+// A reader hears what ticking changed, as a sighted user sees the footer's
+// total change; the first frame and a scan's reset are not news.
+class Announcements : public screen_test::ScreenTest {
+protected:
+    void SetUp() override {
+        ScreenTest::SetUp();
+        set_cats({category("nodeModules", GroupKind::Projects,
+                           {item("web/node_modules", 3 * 1048576), item("api", 1048576)})});
+        probe.selection() = "nodeModules";
+        probe.draw(kWidth, kHeight);
+    }
+    void tick(int index) {
+        probe.click_target(*probe.target(App::Act::ToggleItem, index));
+        probe.draw(kWidth, kHeight);
+    }
+};
+
+TEST_F(Announcements, TickingTellsTheNewSelectionTotalButNotTheFirstFrameOrAScan) {
+    EXPECT_EQ(probe.last_announcement(), "") << "nothing changed yet";
+    tick(0);
+    EXPECT_EQ(probe.last_announcement(), "1 item(s) · 3.00 MB");
+    tick(1);
+    EXPECT_EQ(probe.last_announcement(), "2 item(s) · 4.00 MB");
+    probe.draw(kWidth, kHeight);
+    EXPECT_EQ(probe.last_announcement(), "2 item(s) · 4.00 MB") << "a frame alone says nothing";
+
+    I18n::instance().set_language("de");
+    probe.draw(kWidth, kHeight);
+    EXPECT_EQ(probe.last_announcement(), "2 item(s) · 4.00 MB") << "another language is no news";
+    tick(1);
+    EXPECT_EQ(probe.last_announcement(), "1 Element(e) · 3,00 MB") << "in the window's language";
+    I18n::instance().set_language("en");
+
+    probe.set_scanning(true);
+    {
+        std::lock_guard<std::mutex> lock(probe.mutex());
+        cat(0).items[0].selected = false;
+    }
+    probe.draw(kWidth, kHeight);
+    EXPECT_EQ(probe.last_announcement(), "1 Element(e) · 3,00 MB")
+        << "a running scan announces its own end";
+    probe.set_scanning(false);
+}
+
+TEST_F(Announcements, TheEndOfAScanIsToldAndTheSelectionItClearedIsNot) {
+    tick(0);
+    ASSERT_EQ(probe.last_announcement(), "1 item(s) · 3.00 MB");
+    ASSERT_TRUE(probe.scan_to_completion());
+    probe.draw(kWidth, kHeight);
+    probe.draw(kWidth, kHeight);
+    EXPECT_TRUE(su::starts_with(probe.last_announcement(), "found in total: "))
+        << probe.last_announcement();
 }
 
 TEST(Accessible, ControlsReachAScreenReaderThroughAtk) {

@@ -38,6 +38,7 @@ void App::draw_frame(cairo_t* cr, double width, double height) {
     m_frame_labels.clear();
     draw_all(cr);
     update_accessible_nodes();
+    announce_selection();
 }
 
 void App::sync_pango_language() {
