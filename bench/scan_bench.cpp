@@ -175,7 +175,7 @@ int list_projects(const std::string& home) {
         scanner::list_projects(rows, scanner::project_scope(catalog::all()), nullptr);
     std::size_t n = 0;
     for (const auto& l : lists)
-        n += l.size();
+        n += l.entries.size();
     std::printf("%zu matches in %zu rows\n", n, rows.size());
     return 0;
 }

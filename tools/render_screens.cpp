@@ -145,6 +145,21 @@ void cancel_half_way(AppProbe& p) {
     p.cancel_flag() = true;
 }
 
+// The category shown did not answer at all, and the next one with entries
+// only in part: one reads "not answering", the other's totals are partial.
+void leave_unanswered(AppProbe& p) {
+    const int i = category_to_show(p);
+    if (i < 0)
+        return;
+    CatState& dead = p.cats()[static_cast<std::size_t>(i)];
+    dead.items.clear();
+    dead.not_answering = true;
+    p.selection() = dead.def.id;
+    const int k = category_to_show(p);
+    if (k >= 0)
+        p.cats()[static_cast<std::size_t>(k)].not_answering = true;
+}
+
 std::vector<App::DialogButton> two_buttons() {
     const I18n& i18n = I18n::instance();
     return {{App::CMD_CANCEL, i18n.tr("Cancel"), false, true},
@@ -168,6 +183,7 @@ const std::vector<Screen>& screens() {
          }},
         {"scanning", scan_a_third},
         {"cancelled", cancel_half_way},
+        {"not-answering", leave_unanswered},
         {"empty",
          [](AppProbe& p) {
              for (CatState& cs : p.cats()) {

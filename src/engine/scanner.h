@@ -44,7 +44,9 @@ enum class Outcome {
     Done,          // the work ran to its end: the result is the whole answer
     Cancelled,     // the cancel flag stopped it: the result is partial
     NotAnswering,  // its filesystem did not answer before the deadline, or had
-                   // already left another call unanswered: the result is empty
+                   // already left another call unanswered: the result is empty;
+                   // for a project search, a mount point below the projects
+                   // folder did not answer: the result lacks what lies there
 };
 
 // The result of measuring one path.
@@ -118,11 +120,12 @@ std::vector<ScannedInfo> list(const CategoryDef& def, const ProjectScope& scope,
                               const std::atomic<bool>* cancel);
 
 // One walk of the projects folder for several Recursive rows that share their
-// path: element i equals list(rows[i], scope, cancel). Rows with another path
-// or another listing kind get an empty list.
-std::vector<std::vector<ScannedInfo>> list_projects(const std::vector<CategoryDef>& rows,
-                                                    const ProjectScope& scope,
-                                                    const std::atomic<bool>* cancel);
+// path: element i holds list(rows[i], scope, cancel). Rows with another path
+// or another listing kind get an empty list. Every list carries how the walk
+// ended: Cancelled, NotAnswering when a mount point below the projects folder
+// did not answer and was left out, else Done.
+std::vector<Listed> list_projects(const std::vector<CategoryDef>& rows, const ProjectScope& scope,
+                                  const std::atomic<bool>* cancel);
 
 // --- Deadline-guarded variants ---
 // Each runs the work on a pool thread with its own copies of the inputs and

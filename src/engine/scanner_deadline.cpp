@@ -218,6 +218,9 @@ Outcome done_or_cancelled(Outcome o, const std::atomic<bool>* cancel) {
 
 Listed list_guarded(const CategoryDef& def, const ProjectScope& scope, double timeout_seconds,
                     const std::atomic<bool>* cancel) {
+    // A project search also knows whether something below did not answer.
+    if (def.listing == ListingKind::Recursive)
+        return std::move(list_projects_guarded({def}, scope, timeout_seconds, cancel).front());
     auto r = detail::with_deadline<std::vector<ScannedInfo>>(
         timeout_seconds, detail::filesystem_of(def.path), {}, cancel,
         [def, scope, cancel] { return list(def, scope, cancel); });
@@ -227,16 +230,19 @@ Listed list_guarded(const CategoryDef& def, const ProjectScope& scope, double ti
 std::vector<Listed> list_projects_guarded(const std::vector<CategoryDef>& rows,
                                           const ProjectScope& scope, double timeout_seconds,
                                           const std::atomic<bool>* cancel) {
-    using Lists = std::vector<std::vector<ScannedInfo>>;
     const std::string root = rows.empty() ? std::string() : rows.front().path;
-    auto r = detail::with_deadline<Lists>(
-        timeout_seconds, detail::filesystem_of(root), Lists(rows.size()), cancel,
+    auto r = detail::with_deadline<std::vector<Listed>>(
+        timeout_seconds, detail::filesystem_of(root), std::vector<Listed>(rows.size()), cancel,
         [rows, scope, cancel] { return list_projects(rows, scope, cancel); });
+    // A walk that ended knows best how; one that did not is the guard's.
     const Outcome outcome = done_or_cancelled(r.outcome, cancel);
-    std::vector<Listed> out;
-    for (std::vector<ScannedInfo>& l : r.value)
-        out.push_back(Listed{std::move(l), outcome});
-    return out;
+    for (Listed& l : r.value) {
+        if (outcome != Outcome::Done)
+            l.outcome = outcome;
+        else
+            l.outcome = done_or_cancelled(l.outcome, cancel);
+    }
+    return std::move(r.value);
 }
 
 Measure measure_guarded(const std::string& path, double timeout_seconds,

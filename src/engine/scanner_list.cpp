@@ -86,7 +86,7 @@ std::vector<ScannedInfo> list(const CategoryDef& def, const ProjectScope& scope,
         case ListingKind::SelfFolder:
             return self_folder(def);
         case ListingKind::Recursive:
-            return std::move(list_projects({def}, scope, cancel).front());
+            return std::move(list_projects({def}, scope, cancel).front().entries);
     }
     return {};
 }

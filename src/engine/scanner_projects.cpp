@@ -248,9 +248,10 @@ public:
                 const std::atomic<bool>* cancel)
         : m_rows(rows), m_scope(scope), m_cancel(cancel), m_out(rows.size()) {}
 
-    std::vector<std::vector<ScannedInfo>> run();
+    std::vector<Listed> run();
 
 private:
+    std::vector<Listed> finish();
     void visit(int fd, int depth);
     bool consider(int fd, int depth, const fs::Entry& e);
     void report(int fd, int depth, const char* name, const struct stat& st,
@@ -268,6 +269,7 @@ private:
     const ProjectScope& m_scope;
     const std::atomic<bool>* m_cancel;
     std::vector<std::vector<ScannedInfo>> m_out;
+    bool m_left_out = false;     // a mount point below the root did not answer
     std::vector<bool> m_active;  // rows this walk serves
     int m_max_depth = -1;        // deepest level any active row searches
     std::string m_root;          // scan path of the projects folder
@@ -423,17 +425,21 @@ void ProjectWalk::read_ahead(int depth, const fs::Listing& listing) {
 // Whether name, in the folder being read, may be looked at: anything but a
 // mount point of the table, or one whose filesystem answers. A mount point is
 // first asked whether it is a folder under the deadline, because even a stat
-// of it waits on its filesystem; when that does not answer, it is left out.
+// of it waits on its filesystem; when that does not answer, it is left out
+// and the lists say they are partial.
 bool ProjectWalk::answers(const char* name) {
     if (m_mount_points.empty())
         return true;
     const auto it = m_mount_points.find(su::join_path(m_dir, name));
-    if (it == m_mount_points.end())
+    // A fenced folder is neither entered nor reported whatever its mount.
+    if (it == m_mount_points.end() || m_fence.folders.count(it->first) != 0)
         return true;
-    if (!it->second)
+    if (!it->second) {
         it->second =
             scanner::is_dir_guarded(paths::to_display_path(it->first), kProbeSeconds, m_cancel)
                 .has_value();
+        m_left_out = m_left_out || !*it->second;
+    }
     return *it->second;
 }
 
@@ -441,21 +447,26 @@ bool ProjectWalk::answers(const char* name) {
 bool ProjectWalk::consider(int fd, int depth, const fs::Entry& e) {
     if (fs::cancelled(m_cancel))
         return false;
-    if ((e.type == DT_DIR || e.type == DT_UNKNOWN) && !answers(e.name))
-        return true;
     // Files and symbolic links are neither reported nor entered; the entry
     // type tells without a stat unless the filesystem leaves it unknown.
+    if (e.type != DT_DIR && e.type != DT_UNKNOWN)
+        return true;
+    if (depth == 0 && is_top_skipped(e.name))
+        return true;
+    const bool match = matches(e.name);
+    if (!match && !may_enter(depth, e.name))
+        return true;
+    // Only a folder the walk would look at is worth a probe of its mount: a
+    // dead ~/.cache is skipped by its name and costs nothing.
+    if (!answers(e.name))
+        return true;
     fs::Stat s;
     if (e.type == DT_UNKNOWN) {
         s = fs::stat_at(fd, e.name);
         if (!s.ok || !S_ISDIR(s.st.st_mode))
             return true;
-    } else if (e.type != DT_DIR) {
-        return true;
     }
-    if (depth == 0 && is_top_skipped(e.name))
-        return true;
-    if (matches(e.name)) {
+    if (match) {
         // A match is reported, never entered. Its time comes from a stat,
         // which also makes sure it is still a folder and not a link.
         if (!s.ok)
@@ -465,8 +476,6 @@ bool ProjectWalk::consider(int fd, int depth, const fs::Entry& e) {
         }
         return true;
     }
-    if (!may_enter(depth, e.name))
-        return true;
     const std::size_t dir_len = m_dir.size();
     if (m_dir != "/")
         m_dir += '/';
@@ -498,9 +507,24 @@ void ProjectWalk::visit(int fd, int depth) {
                         [&](const fs::Entry& e) { return consider(fd, depth, e); });
 }
 
-std::vector<std::vector<ScannedInfo>> ProjectWalk::run() {
+// The lists found, each with how the walk ended: a cancel wins over a mount
+// point that did not answer, because a cancelled walk saw even less.
+std::vector<Listed> ProjectWalk::finish() {
+    Outcome outcome = Outcome::Done;
+    if (fs::cancelled(m_cancel))
+        outcome = Outcome::Cancelled;
+    else if (m_left_out)
+        outcome = Outcome::NotAnswering;
+    std::vector<Listed> out;
+    out.reserve(m_out.size());
+    for (std::vector<ScannedInfo>& l : m_out)
+        out.push_back(Listed{std::move(l), outcome});
+    return out;
+}
+
+std::vector<Listed> ProjectWalk::run() {
     if (m_rows.empty())
-        return m_out;
+        return finish();
     const std::string path = m_rows.front().path;
     m_active.assign(m_rows.size(), false);
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
@@ -512,16 +536,16 @@ std::vector<std::vector<ScannedInfo>> ProjectWalk::run() {
     }
     m_root = without_trailing_slashes(paths::to_scan_path(path));
     if (m_max_depth < 0 || m_root.empty() || fs::cancelled(m_cancel))
-        return m_out;
+        return finish();
     m_fence = build_fence(m_scope, m_root, m_cancel);
     for (std::string& point : detail::mount_points_below(m_root))
         m_mount_points.emplace(std::move(point), std::nullopt);
     if (m_fence.blocked)
-        return m_out;
+        return finish();
     const int fd = fs::open_dir(AT_FDCWD, m_root.c_str(), true);
     // The projects folder cannot be read: nothing is found.
     if (fd < 0)
-        return m_out;
+        return finish();
     m_listings.resize(static_cast<std::size_t>(m_max_depth) + 1);
     m_dir = m_root;
     // Only a search that goes below the projects folder has anything to read
@@ -531,7 +555,7 @@ std::vector<std::vector<ScannedInfo>> ProjectWalk::run() {
     visit(fd, 0);
     ::close(fd);
     m_ahead.reset();
-    return m_out;
+    return finish();
 }
 
 }  // namespace
@@ -570,9 +594,8 @@ ProjectScope project_scope(const std::vector<CategoryDef>& catalog) {
     return scope;
 }
 
-std::vector<std::vector<ScannedInfo>> list_projects(const std::vector<CategoryDef>& rows,
-                                                    const ProjectScope& scope,
-                                                    const std::atomic<bool>* cancel) {
+std::vector<Listed> list_projects(const std::vector<CategoryDef>& rows, const ProjectScope& scope,
+                                  const std::atomic<bool>* cancel) {
     return ProjectWalk(rows, scope, cancel).run();
 }
 

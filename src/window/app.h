@@ -326,8 +326,9 @@ private:
     void select_all_safe(CatState& cat);
     void select_none(CatState& cat);
     std::string ltr(const std::string& s) const;
-    // The category holds an entry whose size could not be measured.
-    bool has_unmeasured(const CatState& cat) const;
+    // The category's total undercounts: an entry has no measured size, its
+    // listing was cut short, or part of its folder did not answer.
+    bool undercounts(const CatState& cat) const;
     // Some category is neither scanned nor being scanned: the last scan was
     // cancelled or never started.
     bool scan_unfinished() const;

@@ -46,8 +46,9 @@ std::vector<App::VisibleGroup> App::visible_groups() const {
             const CatState& cs = m_cats[i];
             if (cs.def.group != vg.group)
                 continue;
-            // A scanned category with nothing in it is not worth a row.
-            if (cs.did_scan && !cs.scanning && cs.items.empty())
+            // A scanned category with nothing in it is not worth a row; one
+            // whose folder did not answer is not known to be empty.
+            if (cs.did_scan && !cs.scanning && cs.items.empty() && !cs.not_answering)
                 continue;
             vg.categories.push_back(static_cast<int>(i));
         }
@@ -120,7 +121,9 @@ std::string App::ltr(const std::string& s) const {
     return "\xE2\x81\xA6" + s + "\xE2\x81\xA9";  // LEFT-TO-RIGHT ISOLATE … POP DIRECTIONAL ISOLATE
 }
 
-bool App::has_unmeasured(const CatState& cat) const {
+bool App::undercounts(const CatState& cat) const {
+    if (cat.not_answering || cat.list_partial)
+        return true;
     for (const Item& it : cat.items) {
         if (it.size < 0)
             return true;

@@ -38,9 +38,9 @@ TEST(RenderScreens, WritesEveryScreenAtTheScaledSizeIntoAFolderItMakes) {
     const std::string command = std::string(RENDER_SCREENS_EXE) +
                                 " --lang de --size 900x560 --scale 2 --out " + out + " >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    const char* const screens[] = {"overview", "category",  "manual",  "scan-start",
-                                   "scanning", "cancelled", "empty",   "dialog",
-                                   "about",    "settings",  "language"};
+    const char* const screens[] = {"overview", "category",  "manual",        "scan-start",
+                                   "scanning", "cancelled", "not-answering", "empty",
+                                   "dialog",   "about",     "settings",      "language"};
     for (const char* name : screens) {
         const std::string path = out + "/" + name + "-de-900x560@2x.png";
         ASSERT_TRUE(std::filesystem::exists(path)) << path;

@@ -67,13 +67,16 @@ void App::draw_category_header(const CatState& cat, int cat_index, RectF col) {
         return;
     const std::string n = ltr(fmt::count(static_cast<std::int64_t>(cat.items.size())));
     const std::string sum = ltr(fmt::bytes(cat.total_size()));
-    std::string line = has_unmeasured(cat)
+    std::string line = undercounts(cat)
                            ? I18n::instance().trf("%s entries · at least %s in total", n, sum)
                            : I18n::instance().trf("%s entries · %s in total", n, sum);
     // Versions of one tool: the user should know before "Safe ones" why one
     // of them stays unticked.
     if (cat.def.keep_newest)
         line += std::string(" · ") + tr("the newest version is kept");
+    // Entries behind a mount that did not answer are missing from the list.
+    if (cat.not_answering)
+        line += std::string(" · ") + tr("some folders did not answer");
     draw_label(truncate_to_width(line, Font::Caption, tw), Font::Caption,
                RectF{tx, hy + 45, tw, 16}, m_palette.secondary);
 }
@@ -170,18 +173,22 @@ void App::draw_category_detail() {
     if (cs->items.empty()) {
         const bool scanned = cs->did_scan && !cs->scanning;
         const bool scanning = cs->scanning || (!cs->did_scan && m_scanning);
+        // A folder on a mount that did not answer is not an empty one.
+        const bool dead = cs->not_answering;
         lock.unlock();
         if (scanning) {
             draw_scanning_state(list);
         } else if (!scanned) {
             draw_unfinished_state(list);
         } else {
-            draw_label_center(tr("Nothing found"), Font::Title,
-                              RectF{c.x, list_top + 0.35f * list.h, c.w, 26}, m_palette.text);
-            draw_label_center(truncate_to_width(tr("This folder is empty or does not exist."),
-                                                Font::Body, c.w - 60),
-                              Font::Body, RectF{c.x, list_top + 0.35f * list.h + 30, c.w, 20},
-                              m_palette.secondary);
+            const float ty = list_top + 0.35f * list.h;
+            draw_label_center(tr(dead ? "Not answering" : "Nothing found"), Font::Title,
+                              RectF{c.x, ty, c.w, 26}, m_palette.text);
+            const char* why = dead ? "This folder did not answer in time. It may be on a network "
+                                     "or removable drive."
+                                   : "This folder is empty or does not exist.";
+            draw_label_center(truncate_to_width(tr(why), Font::Body, c.w - 60), Font::Body,
+                              RectF{c.x, ty + 30, c.w, 20}, m_palette.secondary);
         }
         return;
     }

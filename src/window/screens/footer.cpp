@@ -38,12 +38,11 @@ void App::draw_footer() {
     std::lock_guard<std::mutex> lock(m_mutex);
     const int count = selected_count();
     bool partial = false;        // a ticked entry has no measured size
-    bool total_partial = false;  // some entry has no measured size
+    bool total_partial = false;  // some category's total undercounts
     for (const CatState& cs : m_cats) {
-        for (const Item& it : cs.items) {
+        for (const Item& it : cs.items)
             partial = partial || (it.selected && it.size < 0);
-            total_partial = total_partial || it.size < 0;
-        }
+        total_partial = total_partial || undercounts(cs);
     }
 
     draw_label(tr("TO BE FREED"), Font::CaptionBold, RectF{kEdge, f.y + 12, 220, 14},

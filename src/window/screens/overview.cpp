@@ -40,7 +40,7 @@ struct Slice {
     GroupKind group = GroupKind::Ides;
     std::int64_t size = 0;
     std::string colour;
-    bool partial = false;  // a category of the group holds an unmeasured entry
+    bool partial = false;  // a category of the group undercounts
 };
 
 const char* tr(const char* key) {
@@ -57,6 +57,7 @@ std::vector<Slice> group_slices(const std::vector<CatState>& cats) {
             if (cs.def.group != s.group)
                 continue;
             s.size += cs.total_size();
+            s.partial = s.partial || cs.not_answering || cs.list_partial;
             for (const Item& it : cs.items)
                 s.partial = s.partial || it.size < 0;
         }
@@ -80,7 +81,7 @@ void App::draw_hero_card(RectF k) {
     const float x = k.x + 24;
     bool partial = false;
     for (const CatState& cs : m_cats)
-        partial = partial || has_unmeasured(cs);
+        partial = partial || undercounts(cs);
     draw_label(truncate_to_width(tr("Storage to reclaim"), Font::Caption, col), Font::Caption,
                RectF{x, k.y + 18, col, 16}, ink, 0.88);
     draw_label(truncate_to_width(ltr(fmt::bytes(total_reclaimable())), Font::Hero, col), Font::Hero,
@@ -228,7 +229,7 @@ void App::draw_top_consumers(RectF area, double& y) {
         draw_label(ltr(fmt::count(++rank)), Font::Caption, RectF{row.x + 8, row.y, 16, 48},
                    m_palette.secondary);
         draw_icon_chip(cs.def.glyph, RectF{row.x + 28, row.y + 10, 28, 28}, gc);
-        const std::string value = size_text(size, has_unmeasured(cs));
+        const std::string value = size_text(size, undercounts(cs));
         const float name_w = std::max(
             row.w - 78 - static_cast<float>(measure_text(value, Font::MonoBold)) - 12, 0.0f);
         draw_label(truncate_to_width(tr(cs.def.title.c_str()), Font::Body, name_w), Font::Body,

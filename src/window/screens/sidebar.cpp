@@ -81,7 +81,7 @@ float App::draw_sidebar_fixed_rows(float x, float y, float width) {
     } else {
         bool partial = scan_unfinished();
         for (const CatState& cs : m_cats)
-            partial = partial || has_unmeasured(cs);
+            partial = partial || undercounts(cs);
         overview.status = size_text(total_reclaimable(), partial);
     }
     overview.tint = m_palette.accent;
@@ -151,9 +151,9 @@ float App::draw_sidebar_group(const VisibleGroup& group, float x, float y, float
             // A scan that stopped early never reaches the rest.
             row.status = m_scanning ? tr("scanning …") : tr("not scanned");
         } else if (cs.items.empty()) {
-            row.status = tr("empty");
+            row.status = cs.not_answering ? tr("not answering") : tr("empty");
         } else {
-            row.status = size_text(cs.total_size(), has_unmeasured(cs));
+            row.status = size_text(cs.total_size(), undercounts(cs));
         }
         row.selected = m_selection == cs.def.id;
         row.selected_alpha = kCategorySelectedAlpha;

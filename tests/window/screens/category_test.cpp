@@ -132,21 +132,53 @@ TEST_F(CategoryTest, ACategoryWithNothingListedSaysWhy) {
         const char* name;
         bool did_scan;
         bool scanning;
+        bool not_answering;
         const char* shown;
+        const char* sidebar;  // the category's status in the sidebar; null: no row
     } cases[] = {
-        {"being scanned", false, true, "Scanning your system …"},
-        {"scan stopped before it", false, false, "Scan not finished"},
-        {"scanned, nothing there", true, false, "This folder is empty or does not exist."},
+        {"being scanned", false, true, false, "Scanning your system …", "scanning …"},
+        {"scan stopped before it", false, false, false, "Scan not finished", "not scanned"},
+        {"scanned, nothing there", true, false, false, "This folder is empty or does not exist.",
+         nullptr},
+        {"its mount did not answer", true, false, true,
+         "This folder did not answer in time. It may be on a network or removable drive.",
+         "not answering"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         show({}, c.did_scan);
+        cat(1).not_answering = c.not_answering;
         probe.set_scanning(c.scanning);
         probe.draw(1100, 720);
         EXPECT_NE(probe.find_text(c.shown), nullptr);
+        if (c.sidebar != nullptr) {
+            EXPECT_NE(probe.find_text(c.sidebar), nullptr);
+        }
+        EXPECT_EQ(probe.target(Act::SelectCategory, 1) != nullptr, c.sidebar != nullptr)
+            << "an empty category has no sidebar row, one that did not answer has";
         EXPECT_NE(probe.find_text("gradle"), nullptr) << "the header stays";
+        if (c.not_answering) {
+            EXPECT_NE(probe.find_text("Not answering"), nullptr);
+            EXPECT_EQ(probe.find_text("Nothing found"), nullptr) << "a dead mount is not empty";
+            EXPECT_EQ(probe.find_text("empty"), nullptr);
+        }
     }
     probe.set_scanning(false);
+}
+
+TEST_F(CategoryTest, EntriesBeyondAFolderThatDidNotAnswerMakeEveryTotalPartial) {
+    show(many(2));
+    cat(1).not_answering = true;
+    probe.draw(1100, 720);
+    const std::string sum = fmt::bytes(3 * kMiB);
+    EXPECT_NE(
+        probe.find_text("2 entries · at least " + sum + " in total · some folders did not answer"),
+        nullptr);
+    EXPECT_NE(probe.find_text("at least " + sum), nullptr) << "the sidebar row";
+    EXPECT_NE(probe.find_text("at least " + fmt::bytes(4 * kMiB)), nullptr) << "the overview row";
+    probe.selection() = "";
+    probe.draw(1100, 720);
+    EXPECT_NE(probe.find_text("found so far; some entries could not be measured"), nullptr);
 }
 
 TEST_F(CategoryTest, CardsUnderTheFixedHeaderOrTheFooterCatchNoClicks) {
