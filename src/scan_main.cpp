@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/paths.h"
+#include "base/settings.h"
 #include "engine/catalog.h"
 #include "engine/category_scan.h"
 #include "engine/scan_report.h"
@@ -88,17 +89,10 @@ int main(int argc, char** argv) {
     if (!opt.projects.empty())
         catalog::set_projects_root(opt.projects);
 
-    const std::vector<CategoryDef> defs = catalog::current(nullptr);
-    category_scan::Session session(defs);
-    std::vector<CatState> cats;
-    cats.reserve(defs.size());
-    for (const CategoryDef& def : defs) {
-        CatState cat;
-        cat.def = def;
-        category_scan::fill(cat, session, nullptr);
-        cat.did_scan = true;
-        cats.push_back(std::move(cat));
-    }
+    // The keep-list is the window's: what the user keeps there reads as kept here.
+    SettingsStore::instance().load();
+    const std::vector<CatState> cats = category_scan::scan_catalog(
+        catalog::current(nullptr), SettingsStore::instance().get().kept, nullptr);
 
     const std::string out =
         opt.json ? scan_report::json(paths::real_home(), catalog::projects_root(), cats)

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -87,6 +88,35 @@ std::optional<std::string> stored_projects_root(const std::string& content) {
     if (legacy.find('\\') != std::string::npos && acceptable_projects_root(legacy))
         return legacy;
     return std::nullopt;
+}
+
+// A folder the file can hold and give back as the same folder: absolute and
+// valid UTF-8, not empty.
+bool is_storable_folder(const std::string& folder) {
+    return !folder.empty() && settings_util::projects_root_refusal(folder) == nullptr;
+}
+
+// The storable folders of list, each once, at most kMaxKept.
+std::vector<std::string> usable_kept(const std::vector<std::string>& list) {
+    std::vector<std::string> out;
+    for (const std::string& k : list) {
+        if (out.size() >= settings_util::kMaxKept)
+            break;
+        if (is_storable_folder(k) && std::find(out.begin(), out.end(), k) == out.end())
+            out.push_back(k);
+    }
+    return out;
+}
+
+// The keep-list as the inside of a JSON array.
+std::string kept_text(const std::vector<std::string>& kept) {
+    std::string out;
+    for (const std::string& k : usable_kept(kept)) {
+        if (!out.empty())
+            out += ", ";
+        out += "\"" + settings_util::json_escape(k) + "\"";
+    }
+    return out;
 }
 
 std::optional<std::string> string_value(const std::string& content, std::string_view key) {
@@ -253,6 +283,46 @@ std::optional<std::string_view> raw_string_value(std::string_view content, std::
     return content.substr(open + 1, end - open - 1);
 }
 
+std::optional<std::vector<std::string>> string_array_value(std::string_view content,
+                                                           std::string_view key) {
+    const auto pos = value_position(content, key);
+    if (!pos)
+        return std::nullopt;
+    std::size_t i = *pos;
+    const auto skip_space = [&] {
+        while (i < content.size() && is_space(content[i]))
+            ++i;
+    };
+    skip_space();
+    if (i >= content.size() || content[i] != '[')
+        return std::nullopt;
+    ++i;
+    std::vector<std::string> out;
+    skip_space();
+    if (i < content.size() && content[i] == ']')
+        return out;
+    while (i < content.size()) {
+        skip_space();
+        if (i >= content.size() || content[i] != '"')
+            return std::nullopt;
+        const std::size_t end = string_end(content, i);
+        if (end == std::string_view::npos)
+            return std::nullopt;
+        auto value = json_unescape(content.substr(i + 1, end - i - 1));
+        if (!value)
+            return std::nullopt;
+        out.push_back(std::move(*value));
+        i = end + 1;
+        skip_space();
+        if (i < content.size() && content[i] == ']')
+            return out;
+        if (i >= content.size() || content[i] != ',')
+            return std::nullopt;
+        ++i;
+    }
+    return std::nullopt;
+}
+
 bool write_file_atomically(const std::string& path, const std::string& text) {
     const std::string tmp = path + ".tmp";
     // A leftover of an interrupted save goes first; O_EXCL then makes sure the
@@ -278,7 +348,8 @@ std::string to_text(const Settings& s) {
         projects_root_refusal(s.projects_root) == nullptr ? s.projects_root : "";
     return "{\n  \"language\": \"" + json_escape(s.language) + "\",\n  \"theme\": \"" +
            json_escape(s.theme) + "\",\n  \"projects_root\": \"" + json_escape(projects) +
-           "\",\n  \"file_manager_command\": \"" + json_escape(command) + "\"\n}\n";
+           "\",\n  \"file_manager_command\": \"" + json_escape(command) + "\",\n  \"kept\": [" +
+           kept_text(s.kept) + "]\n}\n";
 }
 
 void apply_text(const std::string& content, Settings& s) {
@@ -298,6 +369,17 @@ void apply_text(const std::string& content, Settings& s) {
         if (valid_file_manager_command(*command))
             s.file_manager_command = *command;
     }
+    if (const auto kept = string_array_value(content, "kept"))
+        s.kept = usable_kept(*kept);
+}
+
+bool add_kept(Settings& s, const std::string& folder) {
+    if (!is_storable_folder(folder) || s.kept.size() >= kMaxKept)
+        return false;
+    if (std::find(s.kept.begin(), s.kept.end(), folder) != s.kept.end())
+        return false;
+    s.kept.push_back(folder);
+    return true;
 }
 
 }  // namespace settings_util

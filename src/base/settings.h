@@ -1,6 +1,6 @@
-// settings — the user's four preferences (language, theme, projects folder,
-// file-manager command) and the small JSON-shaped file that keeps them,
-// config_dir() + "/settings.json".
+// settings — the user's preferences (language, theme, projects folder,
+// file-manager command, the keep-list) and the small JSON-shaped file that
+// keeps them, config_dir() + "/settings.json".
 //
 // The file is written in a fixed key order to a temporary name and renamed over
 // the old one, so a reader sees the old file or the whole new one. Values are
@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The user's preferences, with the defaults of a first start.
 struct Settings {
@@ -28,6 +29,9 @@ struct Settings {
     std::string theme = "light";       // "auto" (follow the desktop), "light" or "dark"
     std::string projects_root;         // absolute folder searched for build output; empty = home
     std::string file_manager_command;  // the user's command for revealing files; empty = default
+    // Folders never to delete, with everything under them: absolute, valid
+    // UTF-8, each once, in the order the user added them.
+    std::vector<std::string> kept;
 };
 
 class SettingsStore {
@@ -77,11 +81,21 @@ bool valid_file_manager_command(const std::string& cmd);
 // UTF-8 text, and a mangled path would name another folder).
 const char* projects_root_refusal(const std::string& path);
 
-// The file text save() writes for s: six lines, keys in fixed order.
+// The most kept folders stored; more are not the hand-made list it is meant for.
+inline constexpr std::size_t kMaxKept = 1000;
+
+// The file text save() writes for s: seven lines, keys in fixed order, the
+// keep-list as one array of strings.
 std::string to_text(const Settings& s);
 
 // Applies to s every value of content that passes its check (see load()).
+// Of the keep-list, folders that are not storable (relative, not UTF-8) and
+// repeats are dropped.
 void apply_text(const std::string& content, Settings& s);
+
+// Adds folder to the keep-list; false when it is not storable, already there,
+// or the list is full.
+bool add_kept(Settings& s, const std::string& folder);
 
 // --- JSON-shaped files, shared with the window geometry ---
 
@@ -103,6 +117,12 @@ std::optional<std::size_t> value_position(std::string_view content, std::string_
 // The text between the quotes of key's value, still escaped; nullopt when
 // value_position fails or the value (after whitespace) is not a closed string.
 std::optional<std::string_view> raw_string_value(std::string_view content, std::string_view key);
+
+// The strings of key's value, an array of strings, unescaped; nullopt when the
+// key fails value_position, or the value is not a closed array of strings
+// or holds a malformed escape.
+std::optional<std::vector<std::string>> string_array_value(std::string_view content,
+                                                           std::string_view key);
 
 // Writes text to path + ".tmp" (created afresh, mode 0600, links not followed),
 // flushes it to disk and renames it over path. False on any failure, after

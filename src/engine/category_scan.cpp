@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/thread_priority.h"
+#include "engine/deletion_guard.h"
 
 namespace category_scan {
 
@@ -22,13 +23,16 @@ Item item_from(const scanner::ScannedInfo& info, SafetyLevel safety) {
     it.name = info.name;
     it.detail = info.detail;
     it.modified = info.modified;
+    it.dev = info.dev;
+    it.ino = info.ino;
+    it.project = info.project;
     it.safety = std::max(safety, info.least_safety);
     return it;
 }
 
 // Takes entries one at a time until none is left or the scan is cancelled.
 void measure_some(std::vector<Item>& items, std::atomic<std::size_t>& next,
-                  const std::atomic<bool>* cancel) {
+                  const std::vector<std::string>& leftovers, const std::atomic<bool>* cancel) {
     for (;;) {
         const std::size_t i = next.fetch_add(1);
         if (i >= items.size() || (cancel != nullptr && cancel->load()))
@@ -44,10 +48,14 @@ void measure_some(std::vector<Item>& items, std::atomic<std::size_t>& next,
         items[i].size_known = true;
         if (items[i].modified < m.newest_mtime)
             items[i].modified = m.newest_mtime;
+        if (!items[i].project.empty())
+            items[i].activity = scanner::project_activity_guarded(items[i].project, leftovers,
+                                                                  kMeasureSeconds, cancel);
     }
 }
 
-void measure_all(std::vector<Item>& items, const std::atomic<bool>* cancel) {
+void measure_all(std::vector<Item>& items, const std::vector<std::string>& leftovers,
+                 const std::atomic<bool>* cancel) {
     std::atomic<std::size_t> next{0};
     std::vector<std::thread> threads;
     const int n = measuring_threads(items.size());
@@ -55,7 +63,7 @@ void measure_all(std::vector<Item>& items, const std::atomic<bool>* cancel) {
         try {
             threads.emplace_back([&] {
                 lower_thread_priority(kMeasureNice);
-                measure_some(items, next, cancel);
+                measure_some(items, next, leftovers, cancel);
             });
         } catch (const std::system_error&) {
             // No more threads to be had: the ones started share the work.
@@ -64,7 +72,7 @@ void measure_all(std::vector<Item>& items, const std::atomic<bool>* cancel) {
     }
     // Not even one thread: measure here rather than not at all.
     if (threads.empty())
-        measure_some(items, next, cancel);
+        measure_some(items, next, leftovers, cancel);
     for (std::thread& t : threads)
         t.join();
 }
@@ -139,6 +147,32 @@ scanner::Listed Session::list(const CategoryDef& def, const std::atomic<bool>* c
     return m_projects[def.id];
 }
 
+std::vector<CatState> scan_catalog(const std::vector<CategoryDef>& defs,
+                                   const std::vector<std::string>& kept,
+                                   const std::atomic<bool>* cancel) {
+    Session session(defs);
+    std::vector<CatState> cats;
+    cats.reserve(defs.size());
+    for (const CategoryDef& def : defs) {
+        CatState cat;
+        cat.def = def;
+        fill(cat, session, cancel);
+        cat.did_scan = true;
+        cats.push_back(std::move(cat));
+    }
+    mark_kept(cats, kept);
+    return cats;
+}
+
+void mark_kept(std::vector<CatState>& cats, const std::vector<std::string>& kept) {
+    for (CatState& cs : cats) {
+        for (Item& it : cs.items) {
+            it.kept = deletion_guard::kept_by(kept, it.path) != nullptr;
+            it.selected = it.selected && !it.kept;
+        }
+    }
+}
+
 void fill(CatState& cat, Session& session, const std::atomic<bool>* cancel) {
     const scanner::Listed listed = session.list(cat.def, cancel);
     cat.not_answering = listed.outcome == scanner::Outcome::NotAnswering;
@@ -152,7 +186,7 @@ void fill(CatState& cat, Session& session, const std::atomic<bool>* cancel) {
         mark_newest_per_tool(cat.items);
     else if (cat.def.keep_newest)
         mark_newest(cat.items);
-    measure_all(cat.items, cancel);
+    measure_all(cat.items, session.scope().claimed, cancel);
     // Unmeasured and unknown items (-1) end up last.
     std::sort(cat.items.begin(), cat.items.end(),
               [](const Item& x, const Item& y) { return x.size > y.size; });

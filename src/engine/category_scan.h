@@ -29,12 +29,21 @@ struct Item {
     std::string name;                        // the name shown on the row
     std::string detail;                      // the scanner's second line, or why deleting failed
     std::time_t modified = 0;                // raised to the newest time inside once measured
+    std::uint64_t dev = 0;                   // device and inode the scan saw (0, 0: not known),
+    std::uint64_t ino = 0;                   // checked again before deletion
+    std::string project;                     // a project's leftover: the project's folder
+    std::time_t activity = 0;                // ...and when the project last changed; 0: unknown
+    bool kept = false;                       // on the user's keep-list: never ticked nor deleted
     std::int64_t size = -1;                  // allocated bytes; -1 until measured, or unknown
     bool size_known = false;                 // measured to the end: size is exact
     bool not_answering = false;              // its filesystem did not answer: size unknown
     SafetyLevel safety = SafetyLevel::Safe;  // the category's, Risky for the kept newest version
     bool keep_hint = false;                  // the newest version of a category that keeps one
     bool selected = false;                   // ticked for deletion by the user
+
+    // The time the entry's age is counted from: a project leftover is as old
+    // as the user's last work on its project, anything else as its last change.
+    std::time_t age_from() const { return activity > 0 ? activity : modified; }
 };
 
 // One category of the catalog and what its scan found.
@@ -80,6 +89,9 @@ public:
 
     // The entries of def, listed under the listing deadline.
     scanner::Listed list(const CategoryDef& def, const std::atomic<bool>* cancel);
+    // What the project search leaves alone; its claimed names are the
+    // leftovers that do not count as work on a project.
+    const scanner::ProjectScope& scope() const { return m_scope; }
 
 private:
     std::vector<CategoryDef> m_catalog;
@@ -89,10 +101,21 @@ private:
 
 // Fills cat.items from cat.def: list, build items, mark the newest version,
 // measure (up to kMaxMeasureThreads threads at nice kMeasureNice, one entry at
-// a time through a shared counter), sort largest first. Cancellation stops
+// a time through a shared counter) and find each project leftover's project
+// activity, sort largest first. Cancellation stops
 // the measuring threads from taking further entries, which keep size -1; an
 // entry cut short by the cancel or its deadline keeps size -1 too.
 void fill(CatState& cat, Session& session, const std::atomic<bool>* cancel);
+
+// Every row of defs scanned in order in one Session, on the calling thread,
+// published as done; then the keep-list applied (mark_kept).
+std::vector<CatState> scan_catalog(const std::vector<CategoryDef>& defs,
+                                   const std::vector<std::string>& kept,
+                                   const std::atomic<bool>* cancel);
+
+// Marks every item the keep-list keeps (deletion_guard::kept_by) and unticks
+// it; clears the mark of the others.
+void mark_kept(std::vector<CatState>& cats, const std::vector<std::string>& kept);
 
 // --- Steps of fill, open to tests ---
 

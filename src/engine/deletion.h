@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,6 +33,32 @@ namespace deletion {
 // Failure reasons of deletion besides the guard's own (deletion_guard.h).
 inline constexpr const char* kNoAccess = "No access from inside this app";
 inline constexpr const char* kCouldNotBeMoved = "The item could not be moved";
+// The path names another object than the scan saw: replaced, moved, or
+// swapped for a link.
+inline constexpr const char* kChanged = "Changed since the scan";
+// A process of the user holds something inside; %s is "NAME (PID)".
+inline constexpr const char* kInUse = "In use by %s";
+
+// One entry to delete, as the scan saw it.
+struct Target {
+    std::string path;       // display path
+    std::uint64_t dev = 0;  // device and inode the scan saw (the entry itself, links not
+    std::uint64_t ino = 0;  // followed); both 0: not known, not compared
+};
+
+// The checks a batch makes before an entry is touched, besides the guard's.
+struct Safeguards {
+    std::vector<std::string> kept;  // the keep-list (deletion_guard::kept_by)
+    bool check_in_use = true;       // refuse entries a process of the user holds something in
+};
+
+// The free space of one filesystem a batch deleted on, for the user to see
+// the disk, not only the entries, get emptier.
+struct FreeSpace {
+    std::string mount_point;   // where the filesystem is mounted; empty when not known
+    std::uint64_t before = 0;  // bytes free to the user before the first entry there
+    std::uint64_t after = 0;   // ...and after the batch
+};
 
 // The outcome of one batch. Every input path is in exactly one of deleted and
 // failed, each list in input order.
@@ -41,6 +68,10 @@ struct DeleteResult {
     int failed_count = 0;                     // size of failed (and of failed_reasons)
     std::vector<std::string> failed;          // input paths that were not removed
     std::vector<std::string> failed_reasons;  // the reason for failed[i], at the same index
+    // What failed_reasons[i]'s %s stands for ("code (4711)" for kInUse), else
+    // empty; at the same index.
+    std::vector<std::string> failed_subjects;
+    std::vector<FreeSpace> space;  // delete_checked: each filesystem deleted on, in first-use order
 };
 
 // Permanently removes each display path in turn. A path fails with the guard's
@@ -51,6 +82,15 @@ struct DeleteResult {
 // and whatever could be removed is gone. A path that had already vanished
 // counts as deleted as long as its parent folder exists.
 DeleteResult delete_permanently(const std::vector<std::string>& paths);
+
+// delete_permanently with the entries' scan-time identity and the safeguards.
+// Before anything of an entry is touched it fails with deletion_guard::kKept
+// when the keep-list keeps it (compared as given and with links resolved),
+// kInUse when a process of the user holds something inside it (one look at
+// /proc for the whole batch), and kChanged when its path names another object
+// than the scan saw. space lists the free space of each filesystem an entry
+// was deleted from.
+DeleteResult delete_checked(const std::vector<Target>& targets, const Safeguards& guards);
 
 // --- The tree removal itself, for delete_permanently and for tests ---
 namespace detail {

@@ -242,6 +242,32 @@ const char* reason_key(const std::string& path) {
     return detail::classify(path, process_rules(), paths::is_writable_location);
 }
 
+const std::string* kept_by(const std::vector<std::string>& kept, const std::string& path) {
+    const std::string p = detail::normalize(path);
+    if (p.empty())
+        return nullptr;
+    for (const std::string& k : kept) {
+        const std::string folder = detail::normalize(k);
+        if (!folder.empty() && (su::is_at_or_under(p, folder) || su::is_at_or_under(folder, p)))
+            return &k;
+    }
+    return nullptr;
+}
+
+bool kept_on_disk(const std::vector<std::string>& kept, const std::string& path) {
+    if (kept_by(kept, path) != nullptr)
+        return true;
+    const std::optional<std::string> real = location_of(detail::normalize(path));
+    if (!real)
+        return false;
+    for (const std::string& k : kept) {
+        const std::optional<std::string> folder = resolve(detail::normalize(k));
+        if (folder && kept_by({*folder}, *real) != nullptr)
+            return true;
+    }
+    return false;
+}
+
 bool is_protected(const std::string& path) {
     return reason_key(path) != nullptr;
 }

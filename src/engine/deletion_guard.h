@@ -32,6 +32,23 @@ inline constexpr const char* kOtherUsersHome = "Another user's home directory";
 // True when reason_key(path) is not null.
 bool is_protected(const std::string& path);
 
+// --- The keep-list ---
+// Folders the user never wants deleted: an active project, a whole work
+// folder. Everything at or under a kept path is kept, and so is every folder
+// holding one, since deleting it would delete the kept one too.
+
+inline constexpr const char* kKept = "On your keep list";
+
+// The entry of kept that keeps path, or null. Paths are compared as given,
+// after normalize(); nothing touches the filesystem, so the window may ask
+// while drawing. Empty entries keep nothing.
+const std::string* kept_by(const std::vector<std::string>& kept, const std::string& path);
+
+// kept_by, also with path's parent and every kept path resolved through
+// links, so that a project reached through a link to its folder is still
+// kept. For the deletion itself: it touches the filesystem.
+bool kept_on_disk(const std::vector<std::string>& kept, const std::string& path);
+
 // Why path must not be deleted (one of the texts above), or null when it may.
 const char* reason_key(const std::string& path);
 

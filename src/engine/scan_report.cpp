@@ -116,7 +116,12 @@ std::string json(const std::string& home, const std::string& projects_root,
                    ", \"size\": " + (it.size_known ? std::to_string(it.size) : "null") +
                    ", \"safety\": " + json_string(safety_key(it.safety)) +
                    ", \"keep_newest\": " + (it.keep_hint ? "true" : "false") +
-                   ", \"modified\": " + std::to_string(static_cast<long long>(it.modified)) + "}";
+                   ", \"kept\": " + (it.kept ? "true" : "false") +
+                   ", \"modified\": " + std::to_string(static_cast<long long>(it.modified)) +
+                   ", \"project_changed\": " +
+                   (it.activity > 0 ? std::to_string(static_cast<long long>(it.activity))
+                                    : std::string("null")) +
+                   "}";
         }
         out += cat.items.empty() ? "]}" : "\n  ]}";
     }

@@ -28,8 +28,10 @@ std::string json_string(const std::string& s);
 // The whole scan as one JSON object:
 // {"home", "projects_root", "categories": [{"id", "group", "title", "path",
 //  "safety", "total", "partial", "not_answering", "entries": [{"path", "name",
-//  "detail", "size", "safety", "keep_newest", "modified"}]}]}, one category per
-// state, in the given order; "size" is null when it is unknown.
+//  "detail", "size", "safety", "keep_newest", "kept", "modified",
+//  "project_changed"}]}]}, one category per state, in the given order; "size"
+// is null when it is unknown, "project_changed" when the entry is no project's
+// leftover or its project could not be read.
 std::string json(const std::string& home, const std::string& projects_root,
                  const std::vector<CatState>& cats);
 

@@ -61,7 +61,10 @@ struct ScannedInfo {
     std::string path;          // display path of the entry (shown, stored, later deleted)
     std::string name;          // the text shown as the entry's name
     std::string detail;        // Recursive rows: the folder holding the match; else the path
+    std::string project;       // Recursive rows: the folder holding the match; else empty
     std::time_t modified = 0;  // the entry's own modification time (not followed if a link)
+    std::uint64_t dev = 0;     // the entry's own device and inode: deletion refuses the
+    std::uint64_t ino = 0;     // path when it names another object by then
     // The least risk the entry is shown with, when more than its row's:
     // Caution for a generic project folder with no project file beside it,
     // Risky for the user's own work in a row's folder.
@@ -127,6 +130,17 @@ std::vector<ScannedInfo> list(const CategoryDef& def, const ProjectScope& scope,
 std::vector<Listed> list_projects(const std::vector<CategoryDef>& rows, const ProjectScope& scope,
                                   const std::atomic<bool>* cancel);
 
+// --- Project activity ---
+
+// When the user last worked on the project in folder project (a display
+// path): the newest modification time among its own files, looked at within
+// bounds — the entries of the folder itself and of its source folders (src,
+// lib, tests, …), and the index of its version control (.git/index, …).
+// Entries named in leftovers (node_modules, build, … beside it) and the
+// folders the search always skips do not count: installing dependencies or
+// building is not working on the project. 0 when nothing could be read.
+std::time_t project_activity(const std::string& project, const std::vector<std::string>& leftovers);
+
 // --- Deadline-guarded variants ---
 // Each runs the work on a pool thread with its own copies of the inputs and
 // returns its result. When the work has not finished after timeout_seconds,
@@ -143,6 +157,10 @@ std::vector<Listed> list_projects_guarded(const std::vector<CategoryDef>& rows,
                                           const std::atomic<bool>* cancel);
 Measure measure_guarded(const std::string& path, double timeout_seconds,
                         const std::atomic<bool>* cancel);
+// 0 as well when the filesystem does not answer or the cancel flag is set.
+std::time_t project_activity_guarded(const std::string& project,
+                                     const std::vector<std::string>& leftovers,
+                                     double timeout_seconds, const std::atomic<bool>* cancel);
 
 // Whether path is a folder, asked under the deadline: nullopt when its
 // filesystem does not answer. Follows a symbolic link, as a catalog row does.

@@ -255,6 +255,15 @@ Measure measure_guarded(const std::string& path, double timeout_seconds,
     return r.value;
 }
 
+std::time_t project_activity_guarded(const std::string& project,
+                                     const std::vector<std::string>& leftovers,
+                                     double timeout_seconds, const std::atomic<bool>* cancel) {
+    return detail::with_deadline<std::time_t>(
+               timeout_seconds, detail::filesystem_of(project), 0, cancel,
+               [project, leftovers] { return project_activity(project, leftovers); })
+        .value;
+}
+
 std::optional<bool> is_dir_guarded(const std::string& path, double timeout_seconds,
                                    const std::atomic<bool>* cancel) {
     // 1 a folder, 0 anything else or nothing.

@@ -48,6 +48,8 @@ std::vector<ScannedInfo> children(const CategoryDef& def, bool dirs_only,
         info.name = e.name;
         info.detail = detail_for(def, info.path);
         info.modified = s.st.st_mtim.tv_sec;
+        info.dev = s.st.st_dev;
+        info.ino = s.st.st_ino;
         for (const std::string& own : def.own_work) {
             if (own == e.name)
                 info.least_safety = SafetyLevel::Risky;
@@ -71,6 +73,8 @@ std::vector<ScannedInfo> self_folder(const CategoryDef& def) {
     info.name = su::basename_of(def.path);
     info.detail = detail_for(def, def.path);
     info.modified = st.st_mtim.tv_sec;
+    info.dev = st.st_dev;
+    info.ino = st.st_ino;
     return {info};
 }
 

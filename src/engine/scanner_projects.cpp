@@ -367,7 +367,10 @@ void ProjectWalk::report(int fd, int depth, const char* name, const struct stat&
     const std::string project = su::basename_of(m_dir);
     info.name = project == "/" ? std::string(name) : su::join_path(project, name);
     info.detail = paths::to_display_path(m_dir);
+    info.project = info.detail;
     info.modified = st.st_mtim.tv_sec;
+    info.dev = st.st_dev;
+    info.ino = st.st_ino;
     if (lacks_project_file(name, depth)) {
         info.least_safety = SafetyLevel::Caution;
         info.detail = kNoProjectFile;
@@ -558,7 +561,71 @@ std::vector<Listed> ProjectWalk::run() {
     return finish();
 }
 
+// --- Project activity ---
+
+// Folders of a project whose top level the user edits: what changes there is
+// work on the project.
+constexpr const char* kSourceFolders[] = {"src",      "lib",  "app",        "source", "sources",
+                                          "include",  "test", "tests",      "pkg",    "cmd",
+                                          "internal", "docs", "components", "pages",  "scripts"};
+
+// Files a version-control system rewrites on every commit, checkout or add.
+constexpr const char* kVcsIndexes[] = {".git/index", ".git/HEAD", ".hg/dirstate", ".svn/wc.db"};
+
+// Entries of one folder looked at for activity at most; a project's top
+// level holds dozens.
+constexpr int kActivityEntries = 4096;
+
+// The newest modification time among the entries of the folder open at fd
+// that are not leftovers, with the source folders' own entries when
+// descend; links count as themselves.
+std::time_t newest_in(int fd, const std::vector<std::string>& leftovers, bool descend) {
+    std::time_t newest = 0;
+    std::vector<std::string> sources;  // entered after the listing: it shares one buffer
+    int seen = 0;
+    fs::for_each_entry(fd, fs::thread_buffer(), [&](const fs::Entry& e) {
+        if (++seen > kActivityEntries)
+            return false;
+        if (is_one_of(e.name, kAlwaysSkip) || is_one_of(e.name, kPackageFolders) ||
+            std::find(leftovers.begin(), leftovers.end(), e.name) != leftovers.end())
+            return true;
+        const fs::Stat s = fs::stat_at(fd, e.name);
+        if (!s.ok)
+            return true;
+        newest = std::max<std::time_t>(newest, s.st.st_mtim.tv_sec);
+        if (descend && S_ISDIR(s.st.st_mode) && is_one_of(e.name, kSourceFolders))
+            sources.emplace_back(e.name);
+        return true;
+    });
+    for (const std::string& name : sources) {
+        const int child = fs::open_dir(fd, name.c_str(), false);
+        if (child >= 0) {
+            newest = std::max(newest, newest_in(child, leftovers, false));
+            ::close(child);
+        }
+    }
+    return newest;
+}
+
 }  // namespace
+
+std::time_t project_activity(const std::string& project,
+                             const std::vector<std::string>& leftovers) {
+    const std::string p = paths::to_scan_path(project);
+    if (p.empty())
+        return 0;
+    const int fd = fs::open_dir(AT_FDCWD, p.c_str(), true);
+    if (fd < 0)
+        return 0;
+    std::time_t newest = newest_in(fd, leftovers, true);
+    for (const char* index : kVcsIndexes) {
+        const fs::Stat s = fs::stat_at(fd, index);
+        if (s.ok)
+            newest = std::max<std::time_t>(newest, s.st.st_mtim.tv_sec);
+    }
+    ::close(fd);
+    return newest;
+}
 
 ProjectScope project_scope(const std::vector<CategoryDef>& catalog) {
     ProjectScope scope;

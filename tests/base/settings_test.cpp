@@ -58,21 +58,23 @@ void expect_settings(const Settings& got, const Settings& want) {
     EXPECT_EQ(got.theme, want.theme);
     EXPECT_EQ(got.projects_root, want.projects_root);
     EXPECT_EQ(got.file_manager_command, want.file_manager_command);
+    EXPECT_EQ(got.kept, want.kept);
 }
 
 // --- Saving ---
 
-TEST_F(SettingsFile, SaveWritesSixLinesInFixedOrderAndLeavesNoTemporaryFile) {
+TEST_F(SettingsFile, SaveWritesSevenLinesInFixedOrderAndLeavesNoTemporaryFile) {
     SettingsStore store;
     EXPECT_FALSE(exists_no_follow(file())) << "nothing is written before a change";
-    store.mutable_get() = {"de", "dark", "/srv/code", "nautilus %s"};
+    store.mutable_get() = {"de", "dark", "/srv/code", "nautilus %s", {"/srv/code/app", "/a\"b"}};
     ASSERT_TRUE(store.save());
     EXPECT_EQ(read_file(file()),
               "{\n"
               "  \"language\": \"de\",\n"
               "  \"theme\": \"dark\",\n"
               "  \"projects_root\": \"/srv/code\",\n"
-              "  \"file_manager_command\": \"nautilus %s\"\n"
+              "  \"file_manager_command\": \"nautilus %s\",\n"
+              "  \"kept\": [\"/srv/code/app\", \"/a\\\"b\"]\n"
               "}\n");
     EXPECT_FALSE(exists_no_follow(file() + ".tmp"));
     struct stat st {};
@@ -86,7 +88,7 @@ TEST_F(SettingsFile, SaveWritesNoInvalidCommandAndNoUnstorableFolder) {
     store.mutable_get().projects_root = "/home/ann/caf\xE9";  // Latin-1, not UTF-8
     ASSERT_TRUE(store.save());
     const std::string text = read_file(file());
-    EXPECT_NE(text.find("\"file_manager_command\": \"\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"file_manager_command\": \"\",\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\"projects_root\": \"\",\n"), std::string::npos) << text;
 }
 
@@ -107,7 +109,8 @@ TEST_F(SettingsFile, EveryValueRoundTripsExactly) {
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
         SettingsStore store;
-        store.mutable_get() = {"zh_TW", "auto", folder(name), "dolphin --select %s"};
+        store.mutable_get() = {
+            "zh_TW", "auto", folder(name), "dolphin --select %s", {"/srv/" + name, folder(name)}};
         ASSERT_TRUE(store.save());
         SettingsStore fresh;
         fresh.load();
@@ -193,21 +196,21 @@ TEST_F(SettingsFile, LoadTakesOnlyValuesThatPassTheirCheck) {
     const Settings d;  // the defaults
     const std::string cmd300(300, 'c');
     const LoadCase cases[] = {
-        {"theme alone, one line", "{\"theme\":\"dark\"}", {"auto", "dark", "", ""}},
-        {"no braces, odd spacing", "\"theme\"  :\n\t\"auto\"", {"auto", "auto", "", ""}},
+        {"theme alone, one line", "{\"theme\":\"dark\"}", {"auto", "dark", "", "", {}}},
+        {"no braces, odd spacing", "\"theme\"  :\n\t\"auto\"", {"auto", "auto", "", "", {}}},
         {"capitalised theme", "{\"theme\": \"Dark\"}", d},
-        {"language code", "{\"language\": \"pt\"}", {"pt", "light", "", ""}},
+        {"language code", "{\"language\": \"pt\"}", {"pt", "light", "", "", {}}},
         {"unknown language", "{\"language\": \"xx\"}", d},
         {"empty language", "{\"language\": \"\"}", d},
         {"region not compiled in", "{\"language\": \"pt_BR\"}", d},
-        {"existing folder", "{\"projects_root\": \"" + dir + "\"}", {"auto", "light", dir, ""}},
+        {"existing folder", "{\"projects_root\": \"" + dir + "\"}", {"auto", "light", dir, "", {}}},
         {"tilde folder", "{\"projects_root\": \"~/code\"}", d},
         {"relative folder", "{\"projects_root\": \"code\"}", d},
         {"missing folder", "{\"projects_root\": \"" + dir + "/nope\"}", d},
         {"file, not folder", "{\"projects_root\": \"" + m_home / "plain-file" + "\"}", d},
         {"command of 300 bytes",
          "{\"file_manager_command\": \"" + cmd300 + "\"}",
-         {"auto", "light", "", cmd300}},
+         {"auto", "light", "", cmd300, {}}},
         {"command of 301 bytes", "{\"file_manager_command\": \"" + cmd300 + "c\"}", d},
         {"command of blanks", "{\"file_manager_command\": \"  \"}", d},
         {"escaped quote in command", "{\"file_manager_command\": \"a\\\"b\"}", d},
@@ -215,15 +218,34 @@ TEST_F(SettingsFile, LoadTakesOnlyValuesThatPassTheirCheck) {
         {"keys in any order, extra keys",
          "{\"zoom\": \"2\", \"file_manager_command\": \"thunar\", \"theme\": \"dark\", "
          "\"language\": \"ar\"}",
-         {"ar", "dark", "", "thunar"}},
+         {"ar", "dark", "", "thunar", {}}},
         {"key repeated", "{\"theme\": \"dark\", \"theme\": \"auto\"}", d},
         {"key text inside a value", "{\"language\": \"theme\", \"x\": \"\\\"theme\\\": \\\"dark\"}",
          d},
         {"value not a string", "{\"theme\": dark, \"x\": \"dark\"}", d},
         {"malformed escape", "{\"theme\": \"da\\rk\", \"language\": \"d\\e\"}", d},
-        {"escaped letters", "{\"theme\": \"\\u0064ark\"}", {"auto", "dark", "", ""}},
-        {"unterminated value", "{\"language\": \"de\", \"theme\": \"dark", {"de", "light", "", ""}},
+        {"escaped letters", "{\"theme\": \"\\u0064ark\"}", {"auto", "dark", "", "", {}}},
+        {"unterminated value",
+         "{\"language\": \"de\", \"theme\": \"dark",
+         {"de", "light", "", "", {}}},
         {"empty file", "", d},
+        {"keep-list", "{\"kept\": [\"/a\", \"/b c\"]}", {"auto", "light", "", "", {"/a", "/b c"}}},
+        {"keep-list, odd spacing",
+         "{\"kept\":[\n\"/a\"\t,\"/b\"  ]}",
+         {"auto", "light", "", "", {"/a", "/b"}}},
+        {"keep-list empty", "{\"kept\": []}", d},
+        {"keep-list drops relative, empty, repeated and non-UTF-8 folders",
+         "{\"kept\": [\"code\", \"\", \"/a\", \"/a\", \"/caf\xE9\", \"~/x\"]}",
+         {"auto", "light", "", "", {"/a"}}},
+        {"keep-list escapes",
+         "{\"kept\": [\"/a\\\"b\", \"/\\u00e9\"]}",
+         {"auto", "light", "", "", {"/a\"b", "/\xC3\xA9"}}},
+        {"keep-list not closed", "{\"kept\": [\"/a\", \"/b\"", d},
+        {"keep-list with a number", "{\"kept\": [\"/a\", 3]}", d},
+        {"keep-list missing comma", "{\"kept\": [\"/a\" \"/b\"]}", d},
+        {"keep-list trailing comma", "{\"kept\": [\"/a\",]}", d},
+        {"keep-list a string", "{\"kept\": \"/a\"}", d},
+        {"keep-list bad escape", "{\"kept\": [\"/a\\q\"]}", d},
     };
     for (const LoadCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -234,9 +256,9 @@ TEST_F(SettingsFile, LoadTakesOnlyValuesThatPassTheirCheck) {
 TEST_F(SettingsFile, LoadKeepsWhatTheStoreHeldForValuesItCannotUse) {
     put(file(), "{\"theme\": \"purple\", \"language\": \"de\"}");
     SettingsStore store;
-    store.mutable_get() = {"fr", "dark", "", "caja"};
+    store.mutable_get() = {"fr", "dark", "", "caja", {}};
     store.load();
-    expect_settings(store.get(), {"de", "dark", "", "caja"});
+    expect_settings(store.get(), {"de", "dark", "", "caja", {}});
 }
 
 TEST_F(SettingsFile, AnOlderVersionsFileLoadsAsBefore) {
@@ -248,13 +270,13 @@ TEST_F(SettingsFile, AnOlderVersionsFileLoadsAsBefore) {
         dir +
         "\",\n"
         "  \"file_manager_command\": \"nemo %s\"\n}\n");
-    expect_settings(got, {"sv", "dark", dir, "nemo %s"});
+    expect_settings(got, {"sv", "dark", dir, "nemo %s", {}});
 }
 
 TEST_F(SettingsFile, BrokenFilesGiveDefaultsOrTheirOwnValuesNeverOthers) {
     const std::string dir = folder("proj");
     SettingsStore store;
-    store.mutable_get() = {"de", "dark", dir, "nautilus %s"};
+    store.mutable_get() = {"de", "dark", dir, "nautilus %s", {}};
     ASSERT_TRUE(store.save());
     const std::string full = read_file(file());
     const Settings d;
@@ -310,6 +332,20 @@ TEST_F(SettingsFile, HugeOddAndUnreadableFilesGiveTheDefaults) {
 }
 
 // --- Helpers ---
+
+TEST(KeepList, AddingTakesEachStorableFolderOnceAndStopsWhenFull) {
+    Settings s;
+    EXPECT_TRUE(settings_util::add_kept(s, "/home/ann/code/app"));
+    EXPECT_FALSE(settings_util::add_kept(s, "/home/ann/code/app")) << "already there";
+    EXPECT_FALSE(settings_util::add_kept(s, "code/app")) << "relative";
+    EXPECT_FALSE(settings_util::add_kept(s, "")) << "names no folder";
+    EXPECT_FALSE(settings_util::add_kept(s, "/caf\xE9")) << "not UTF-8";
+    EXPECT_EQ(s.kept, std::vector<std::string>{"/home/ann/code/app"});
+    for (std::size_t i = s.kept.size(); i < settings_util::kMaxKept; ++i)
+        ASSERT_TRUE(settings_util::add_kept(s, "/k/" + std::to_string(i)));
+    EXPECT_FALSE(settings_util::add_kept(s, "/one/more"));
+    EXPECT_EQ(s.kept.size(), settings_util::kMaxKept);
+}
 
 TEST(FileManagerCommand, AcceptsPrintableCommandsUpTo300Bytes) {
     struct Case {
