@@ -160,16 +160,15 @@ std::vector<CatState> scan_catalog(const std::vector<CategoryDef>& defs,
         cat.did_scan = true;
         cats.push_back(std::move(cat));
     }
-    mark_kept(cats, kept);
+    for (CatState& cat : cats)
+        mark_kept(cat.items, kept);
     return cats;
 }
 
-void mark_kept(std::vector<CatState>& cats, const std::vector<std::string>& kept) {
-    for (CatState& cs : cats) {
-        for (Item& it : cs.items) {
-            it.kept = deletion_guard::kept_by(kept, it.path) != nullptr;
-            it.selected = it.selected && !it.kept;
-        }
+void mark_kept(std::vector<Item>& items, const std::vector<std::string>& kept) {
+    for (Item& it : items) {
+        it.kept = deletion_guard::kept_by(kept, it.path) != nullptr;
+        it.selected = it.selected && !it.kept;
     }
 }
 

@@ -115,7 +115,7 @@ std::vector<CatState> scan_catalog(const std::vector<CategoryDef>& defs,
 
 // Marks every item the keep-list keeps (deletion_guard::kept_by) and unticks
 // it; clears the mark of the others.
-void mark_kept(std::vector<CatState>& cats, const std::vector<std::string>& kept);
+void mark_kept(std::vector<Item>& items, const std::vector<std::string>& kept);
 
 // --- Steps of fill, open to tests ---
 

@@ -123,6 +123,8 @@ AtkStateSet* control_ref_state_set(AtkObject* obj) {
         if (node->checked)
             atk_state_set_add_state(set, ATK_STATE_CHECKED);
     }
+    if (node->role == ATK_ROLE_TOGGLE_BUTTON && node->checked)
+        atk_state_set_add_state(set, ATK_STATE_PRESSED);
     if (node->role == ATK_ROLE_LIST_ITEM) {
         atk_state_set_add_state(set, ATK_STATE_SELECTABLE);
         if (node->checked)
@@ -334,7 +336,10 @@ void controls_changed(GtkWidget* canvas) {
         if (node->description != was.description)
             g_object_notify(G_OBJECT(children[i]), "accessible-description");
         if (node->checked != was.checked)
-            atk_object_notify_state_change(children[i], ATK_STATE_CHECKED, node->checked);
+            atk_object_notify_state_change(
+                children[i],
+                node->role == ATK_ROLE_TOGGLE_BUTTON ? ATK_STATE_PRESSED : ATK_STATE_CHECKED,
+                node->checked);
         if (node->focused != was.focused)
             atk_object_notify_state_change(children[i], ATK_STATE_FOCUSED, node->focused);
         was = Told{node->name, node->description, node->checked, node->focused};

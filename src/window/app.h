@@ -96,6 +96,13 @@ public:
         DialogButton = 27,  // index: the button
         MenuItem = 28,
         CloseOverlay = 29,
+        ToggleKeep = 30,   // index: item in the current category
+        RemoveKept = 31,   // index: entry of the keep-list
+        AddKept = 32,      // opens the folder picker for the keep-list
+        OlderMenu = 33,    // opens the choice of ages in a category
+        OlderChoice = 34,  // index: the age chosen, in days
+        SelectOld = 35,    // the overview's selection of old safe entries
+        OpenKeepList = 36,
     };
 
     // The part of the window that drew a target and handles its clicks, or
@@ -113,6 +120,7 @@ public:
         About,
         Settings,
         Language,
+        KeepList,
     };
 
     // A clickable area registered by the last frame, in window coordinates.
@@ -131,7 +139,8 @@ public:
         Dialog = 1,
         About = 2,
         Settings = 3,
-        Language = 4
+        Language = 4,
+        KeepList = 5,
     };
 
     // One button of a dialog.
@@ -176,11 +185,13 @@ public:
 
     // What deleting the current selection would do.
     struct CleanPlan {
-        std::vector<std::string> paths;  // ticked and not protected, in list order
-        std::int64_t bytes = 0;          // their measured sizes added up
-        int unknown = 0;                 // how many of them have no measured size
-        int skipped = 0;                 // ticked but protected: left out
-        std::string skipped_reason;      // the guard's reason for the first skipped (a key)
+        std::vector<deletion::Target> targets;  // ticked, not kept, not protected, in list order
+        std::vector<std::string> names;         // their row titles, at the same index
+        std::vector<std::string> kept;          // the keep-list the deletion checks again
+        std::int64_t bytes = 0;                 // their measured sizes added up
+        int unknown = 0;                        // how many of them have no measured size
+        int skipped = 0;                        // ticked but protected: left out
+        std::string skipped_reason;             // why the first skipped one is left out (a key)
     };
 
     // The sidebar's layout numbers, shared by its drawing and the tests.
@@ -310,7 +321,19 @@ private:
     void clean_worker();
     // Drops the deleted paths from every category (caller holds m_mutex).
     void apply_deletion(const std::vector<std::string>& removed);
+    // The keep-list in force: copied for the worker and marked on every entry.
+    // Main thread, without m_mutex.
+    void set_kept(std::vector<std::string> kept);
+    // Keeps the entry at path, or lets it go when it is kept by its own path;
+    // saves the settings. Main thread, without m_mutex.
+    void toggle_keep(const std::string& path);
     void publish_clean_result_locked(const deletion::DeleteResult& result, const CleanPlan& plan);
+    // The entries of plan in use by a process of the user, for the confirmation.
+    std::vector<std::string> busy_entries(const CleanPlan& plan) const;
+    // Failure k's reason translated, its subject filled in.
+    std::string failure_text(const deletion::DeleteResult& result, std::size_t k) const;
+    // The free space before and after on each filesystem deleted on.
+    std::string space_text(const deletion::DeleteResult& result) const;
     // A failed path's item joins the manual list once, with reason as detail.
     void add_manual_item_locked(const std::string& path, const std::string& reason);
     void set_status_locked(std::string text, bool error);
@@ -497,6 +520,17 @@ private:
     void draw_language();
     void language_on_click(const HitTarget& target);
 
+    // overlays/keep_list.cpp — the folders kept from deletion.
+    void draw_keep_list();
+    void keep_list_on_click(const HitTarget& target);
+    // Adds folder to the keep-list and saves it; a folder that cannot be
+    // stored is explained in a dialog.
+    void keep_folder(const std::string& folder);
+    // Takes entry index off the keep-list and saves it.
+    void unkeep(std::size_t index);
+    // Saves the settings after a keep-list change and applies the list.
+    void save_keep_list();
+
     // screens/states.cpp — full-area states of the content region.
     void draw_scanning_state(RectF area);
     void draw_empty_state(RectF area);
@@ -516,6 +550,9 @@ private:
     // screens/category.cpp — one category's entries as selectable cards.
     void draw_category_detail();
     void draw_category_header(const CatState& cat, int cat_index, RectF column);
+    RectF draw_keep_toggle(bool kept, RectF card);
+    // The path of entry index of the category shown; empty when there is none.
+    std::string item_path(int index);
     void draw_item_row(const Item& item, int index, RectF r, std::int64_t max_size,
                        const std::string& colour);
     void category_on_click(const HitTarget& target, bool right);
@@ -621,6 +658,7 @@ private:
     std::string m_status_message;             // the footer's status line
     bool m_status_is_error = false;           // the status line reports a failure
     std::vector<std::string> m_failed_paths;  // what the last failing deletion left
+    std::vector<std::string> m_keep_list;     // the keep-list, copied from the settings
     bool m_failed_dialog_pending = false;     // the poll shows the failure dialog
 
     // --- main thread only: view state

@@ -28,6 +28,8 @@ AtkRole role_for(App::Act act) {
     switch (act) {
         case App::Act::ToggleItem:
             return ATK_ROLE_CHECK_BOX;
+        case App::Act::ToggleKeep:
+            return ATK_ROLE_TOGGLE_BUTTON;
         case App::Act::SelectOverview:
         case App::Act::SelectManual:
         case App::Act::SelectCategory:
@@ -99,6 +101,8 @@ void App::update_accessible_nodes() {
             if (t.act == Act::ToggleItem)
                 node.checked =
                     cs != nullptr && index < cs->items.size() && cs->items[index].selected;
+            else if (t.act == Act::ToggleKeep)
+                node.checked = cs != nullptr && index < cs->items.size() && cs->items[index].kept;
             else if (t.act == Act::SettingsTheme)
                 node.checked = (t.index == CMD_THEME_LIGHT && theme == "light") ||
                                (t.index == CMD_THEME_DARK && theme == "dark") ||

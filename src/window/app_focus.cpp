@@ -96,7 +96,9 @@ std::vector<App::HitTarget> App::reading_order() const {
 std::vector<App::HitTarget> App::focus_chain() const {
     std::vector<HitTarget> chain;
     for (const HitTarget& t : reading_order()) {
-        if (!t.enabled)
+        // A row's keep toggle is reached with K on the row: each list stays
+        // one Tab stop.
+        if (!t.enabled || t.act == Act::ToggleKeep)
             continue;
         const Family family = family_of(t.act);
         if (family != Family::None && !chain.empty() && family_of(chain.back().act) == family &&
@@ -274,6 +276,22 @@ bool App::focus_on_key(unsigned keyval, GdkModifierType state) {
             confirm_clean();
             request_redraw();
             return true;
+        case GDK_KEY_k:
+        case GDK_KEY_K: {
+            if (m_overlay != Overlay::None || m_focus.act != Act::ToggleItem)
+                return false;
+            int index = 0;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                resolve_focus();
+                index = m_focus.index;
+            }
+            const std::string path = item_path(index);
+            if (!path.empty())
+                toggle_keep(path);
+            request_redraw();
+            return true;
+        }
         default:
             return false;
     }

@@ -25,7 +25,8 @@ App::HitTarget App::hit_test(double x, double y) const {
 // --- Routing ---
 
 void App::overlay_back() {
-    m_overlay = m_overlay == Overlay::Language ? Overlay::Settings : Overlay::None;
+    const bool from_settings = m_overlay == Overlay::Language || m_overlay == Overlay::KeepList;
+    m_overlay = from_settings ? Overlay::Settings : Overlay::None;
 }
 
 void App::on_click(double x, double y, bool right) {
@@ -62,6 +63,9 @@ void App::route_click(const HitTarget& target, bool right) {
             break;
         case Screen::Language:
             language_on_click(target);
+            break;
+        case Screen::KeepList:
+            keep_list_on_click(target);
             break;
         case Screen::Content:
             content_on_click(target);

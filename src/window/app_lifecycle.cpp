@@ -79,6 +79,7 @@ int App::run(int argc, char** argv) {
     I18n::instance().set_language(store.get().language);
     if (!store.get().projects_root.empty())
         catalog::set_projects_root(store.get().projects_root);
+    set_kept(store.get().kept);
     build_window();
     apply_theme();
     desktop_theme::watch([this] { apply_theme(); });

@@ -86,6 +86,7 @@ void App::scan_worker() {
             if (i >= m_cats.size() || m_cats[i].def.id != work.def.id)
                 return;
             m_cats[i].items = std::move(work.items);
+            category_scan::mark_kept(m_cats[i].items, m_keep_list);
             m_cats[i].not_answering = work.not_answering;
             m_cats[i].list_partial = work.list_partial;
             m_cats[i].scanning = false;

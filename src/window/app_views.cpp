@@ -105,7 +105,7 @@ int App::selected_count() const {
 void App::select_all_safe(CatState& cat) {
     for (Item& it : cat.items) {
         // An entry of unknown size may be far bigger than the total says.
-        if (it.safety == SafetyLevel::Safe && !it.keep_hint && it.size >= 0)
+        if (it.safety == SafetyLevel::Safe && !it.keep_hint && !it.kept && it.size >= 0)
             it.selected = true;
     }
 }

@@ -229,8 +229,9 @@ TEST(JsonText, HoldsEveryCategoryInOrderWithEntriesAndTotals) {
     EXPECT_EQ(list[0]["safety"].str, "caution");
     EXPECT_EQ(list[0]["total"].num, 3000);
     const Json& e = list[0]["entries"].items[0];
-    EXPECT_EQ(e.keys, (std::vector<std::string>{"path", "name", "detail", "size", "safety",
-                                                "keep_newest", "modified"}));
+    EXPECT_EQ(e.keys,
+              (std::vector<std::string>{"path", "name", "detail", "size", "safety", "keep_newest",
+                                        "kept", "modified", "project_changed"}));
     EXPECT_EQ(e["safety"].str, "risky");
     EXPECT_TRUE(e["keep_newest"].b);
     EXPECT_EQ(e["modified"].num, 1700000000);

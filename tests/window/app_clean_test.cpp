@@ -87,7 +87,10 @@ TEST_F(AppCleanTest, ThePlanTakesOnlyTickedUnprotectedItemsAndCountsUnknownSizes
               {item("/", 9000, true), item("/usr", 10, true), item("/x/d", 0, true)}});
     std::lock_guard<std::mutex> lock(probe.mutex());
     const App::CleanPlan plan = probe.clean_plan();
-    EXPECT_EQ(plan.paths, (std::vector<std::string>{"/x/a", "/x/c", "/x/d"}));
+    std::vector<std::string> paths;
+    for (const deletion::Target& t : plan.targets)
+        paths.push_back(t.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"/x/a", "/x/c", "/x/d"}));
     EXPECT_EQ(plan.bytes, 100);
     EXPECT_EQ(plan.unknown, 1);
     EXPECT_EQ(plan.skipped, 2) << "/ and /usr are protected";
@@ -105,7 +108,10 @@ TEST_F(AppCleanTest, DeletedItemsVanishFromDiskAndListsAndTheStatusSaysWhatWasFr
     EXPECT_TRUE(exists_no_follow(home / "cache/b/f")) << "an unticked entry was touched";
     std::lock_guard<std::mutex> lock(probe.mutex());
     EXPECT_EQ(listed_paths(), std::vector<std::string>{home / "cache/b"});
-    EXPECT_EQ(probe.status(), I18n::instance().trf("%s freed", fmt::bytes(4000)));
+    const std::string freed = I18n::instance().trf("%s freed", fmt::bytes(4000));
+    EXPECT_EQ(probe.status().substr(0, freed.size()), freed) << probe.status();
+    EXPECT_NE(probe.status().find(" · free space on "), std::string::npos)
+        << "the disk's free space before and after: " << probe.status();
     EXPECT_FALSE(probe.status_is_error());
     EXPECT_FALSE(probe.failed_dialog_pending());
     EXPECT_TRUE(probe.manual().empty());
@@ -115,7 +121,8 @@ TEST_F(AppCleanTest, AnUnmeasuredEntryMakesTheFreedSizeALowerBound) {
     set_cats({{real_item("cache/a", 3000), real_item("cache/b", -1)}});
     clean_to_completion();
     std::lock_guard<std::mutex> lock(probe.mutex());
-    EXPECT_EQ(probe.status(), I18n::instance().trf("At least %s freed", fmt::bytes(3000)));
+    const std::string freed = I18n::instance().trf("At least %s freed", fmt::bytes(3000));
+    EXPECT_EQ(probe.status().substr(0, freed.size()), freed) << probe.status();
 }
 
 TEST_F(AppCleanTest, TwoOfFiveFailingLeaveThreeDeletedAndTwoForManualRemoval) {
@@ -139,7 +146,8 @@ TEST_F(AppCleanTest, TwoOfFiveFailingLeaveThreeDeletedAndTwoForManualRemoval) {
     EXPECT_EQ(probe.manual()[1].path, home / "missing-parent/y");
     for (const Item& row : probe.manual()) {
         EXPECT_FALSE(row.selected);
-        EXPECT_EQ(row.detail, probe.status()) << "the row carries its failure's reason";
+        EXPECT_EQ(probe.status().rfind(row.detail, 0), 0u)
+            << "the row carries its failure's reason: " << probe.status();
     }
 }
 

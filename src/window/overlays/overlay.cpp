@@ -35,6 +35,8 @@ App::Screen App::overlay_screen() const {
             return Screen::Settings;
         case Overlay::Language:
             return Screen::Language;
+        case Overlay::KeepList:
+            return Screen::KeepList;
         case Overlay::None:
             break;
     }
@@ -69,6 +71,9 @@ void App::draw_overlay() {
             break;
         case Overlay::Language:
             draw_language();
+            break;
+        case Overlay::KeepList:
+            draw_keep_list();
             break;
         case Overlay::None:
             break;

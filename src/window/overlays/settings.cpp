@@ -1,5 +1,6 @@
 // settings — the preferences panel: appearance, projects folder, the
-// file-manager command field and the interface language. Appearance and
+// keep-list's size with the way to it, the file-manager command field and the
+// interface language. Appearance and
 // language apply at once and are saved through SettingsStore.
 //
 // Never runs anything blocking: choosing a folder and trying the file manager
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "base/format.h"
 #include "base/i18n.h"
 #include "base/settings.h"
 #include "base/strutil.h"
@@ -130,7 +132,7 @@ void App::draw_settings() {
     const bool snap = in_snap();
     const float w = static_cast<float>(m_width), h = static_cast<float>(m_height);
     const float pw = std::min(w - 2 * kMargin, kMaxWidth);
-    const float ph = snap ? 456 : 438;
+    const float ph = snap ? 508 : 490;
     const RectF panel{(w - pw) / 2, (h - ph) / 2, pw, ph};
     const float px = panel.x, py = panel.y;
     const float x = px + kInset, cw = pw - 2 * kInset;
@@ -184,8 +186,17 @@ void App::draw_settings() {
     caption("Where node_modules, venv and build folders are looked for.", py + 168,
             m_palette.secondary);
 
-    heading("File manager", py + 198);
-    const float row = py + 218;
+    heading("Keep-list", py + 198);
+    const std::string manage = i18n.tr("Manage …");
+    const float manage_w = static_cast<float>(measure_text(manage, Font::Body)) + kButtonPadding;
+    add_target(draw_button(right - manage_w, py + 214, manage, false, true), Act::OpenKeepList);
+    const std::string count = ltr(fmt::count(static_cast<std::int64_t>(settings.kept.size())));
+    draw_label(truncate_to_width(i18n.trf("%s folder(s) never deleted", count), Font::Body,
+                                 cw - manage_w - 10),
+               Font::Body, RectF{x, py + 219, cw - manage_w - 10, 20}, m_palette.text);
+
+    heading("File manager", py + 250);
+    const float row = py + 270;
     const std::string test = i18n.tr("Test");
     const float test_w = static_cast<float>(measure_text(test, Font::Body)) + kButtonPadding;
     add_target(draw_button(right - test_w, row - 4, test, false, true), Act::TestFileManager);
@@ -411,6 +422,9 @@ void App::settings_on_click(const HitTarget& target) {
             break;
         case Act::OpenLanguage:
             m_overlay = Overlay::Language;
+            break;
+        case Act::OpenKeepList:
+            m_overlay = Overlay::KeepList;
             break;
         case Act::CloseOverlay:
             overlay_back();

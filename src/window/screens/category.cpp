@@ -96,7 +96,11 @@ void App::draw_item_row(const Item& it, int index, RectF r, std::int64_t max_siz
     fill_round_rect(RectF{r.x + 1, r.y + 10, 4, r.h - 20}, 2, sc);
 
     const RectF box{r.x + 16, r.y + r.h / 2 - 9, 18, 18};
-    if (it.selected) {
+    if (it.kept) {
+        // Kept entries cannot be ticked: the box is shown, but out of reach.
+        fill_round_rect(box, 5, m_palette.control, 0.45);
+        stroke_round_rect(box, 5, m_palette.control_edge, 1.2, 0.45);
+    } else if (it.selected) {
         fill_round_rect(box, 5, gc);
         const RectF m = mirror(box);  // the place mirrors, the tick keeps its shape
         cairo_set_source_rgb(m_cr, 1, 1, 1);
@@ -139,16 +143,41 @@ void App::draw_item_row(const Item& it, int index, RectF r, std::int64_t max_siz
              fraction_known ? static_cast<double>(it.size) / static_cast<double>(max_size) : 0, sc);
     draw_pill(tx + bar_w + 12, r.y + 44, safety, Font::CaptionBold, sc, 0.16);
 
-    if (it.modified > 0) {
+    const RectF keep = draw_keep_toggle(it.kept, r);
+    const float line_w = keep.x - 8 - (tx + 15);
+    // A project's leftover is as old as the work on its project.
+    const std::string changed =
+        it.activity > 0   ? I18n::instance().trf("project changed %s", fmt::relative(it.activity))
+        : it.modified > 0 ? I18n::instance().trf("last changed %s", fmt::relative(it.modified))
+                          : std::string();
+    if (!changed.empty()) {
         Rgb secondary;
         if (hex_to_rgb(m_palette.secondary, secondary))
             draw_glyph(Glyph::Pencil, RectF{tx, r.y + 70, 11, 11}, secondary);
-        draw_label(
-            truncate_to_width(I18n::instance().trf("last changed %s", fmt::relative(it.modified)),
-                              Font::Caption, tw - 15),
-            Font::Caption, RectF{tx + 15, r.y + 66, tw - 15, 16}, m_palette.secondary);
+        draw_label(truncate_to_width(changed, Font::Caption, line_w), Font::Caption,
+                   RectF{tx + 15, r.y + 66, std::max(line_w, 0.0f), 16}, m_palette.secondary);
     }
-    add_target(r, Act::ToggleItem, index);
+    add_target(r, Act::ToggleItem, index, !it.kept);
+    // Registered after the card, so that it lies on top of it.
+    add_target(keep, Act::ToggleKeep, index);
+}
+
+// The keep toggle in the card's trailing bottom corner: "Keep", or "Kept"
+// drawn pressed.
+RectF App::draw_keep_toggle(bool kept, RectF card) {
+    const std::string label = tr(kept ? "Kept" : "Keep");
+    const float w = static_cast<float>(measure_text(label, Font::CaptionBold)) + 22;
+    const RectF b{card.x + card.w - 16 - w, card.y + card.h - 30, w, 22};
+    const std::string accent = readable_on(m_palette.accent, m_palette.bar, kMinTextContrast);
+    if (kept) {
+        fill_round_rect(b, 11, accent, 0.16);
+        stroke_round_rect(b, 11, accent, 1.2);
+        draw_label_center(label, Font::CaptionBold, b, accent);
+    } else {
+        stroke_round_rect(b, 11, m_palette.control_edge, 1);
+        draw_label_center(label, Font::CaptionBold, b, m_palette.secondary);
+    }
+    return b;
 }
 
 // --- Screen ---
@@ -221,7 +250,21 @@ void App::draw_category_detail() {
 
 // --- Input ---
 
+std::string App::item_path(int index) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const CatState* cs = current_category();
+    if (cs == nullptr || index < 0 || static_cast<std::size_t>(index) >= cs->items.size())
+        return {};  // a target of a frame drawn before the list changed
+    return cs->items[static_cast<std::size_t>(index)].path;
+}
+
 void App::category_on_click(const HitTarget& target, bool right) {
+    if (target.act == Act::ToggleKeep) {
+        const std::string path = item_path(target.index);
+        if (!right && !path.empty())
+            toggle_keep(path);
+        return;
+    }
     // The secondary button never ticks an entry for permanent deletion: on an
     // entry it shows the entry in the file manager instead.
     if ((right && target.act == Act::ToggleItem) || target.act == Act::RevealCategory) {
@@ -254,7 +297,7 @@ void App::category_on_click(const HitTarget& target, bool right) {
                 return;  // a target of a frame drawn before the list changed
             {
                 Item& it = cs->items[static_cast<std::size_t>(target.index)];
-                it.selected = !it.selected;
+                it.selected = !it.selected && !it.kept;
             }
             break;
         case Act::SelectAllSafe:

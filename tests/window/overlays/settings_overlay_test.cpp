@@ -170,7 +170,7 @@ TEST_F(OverlayTest, TheSnapNoteAppearsOnlyInASnapAndMakesThePanelTaller) {
         std::optional<std::string> snap;
         bool note;
         float height;
-    } cases[] = {{std::nullopt, false, 438}, {"/snap/brushwick/57", true, 456}};
+    } cases[] = {{std::nullopt, false, 490}, {"/snap/brushwick/57", true, 508}};
     for (const auto& c : cases) {
         ScopedEnv env{{"SNAP", c.snap}};
         open(App::Overlay::Settings);
