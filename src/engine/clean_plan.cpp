@@ -380,9 +380,14 @@ std::string result_text(const Plan& plan, const deletion::DeleteResult& result) 
                       scan_report::size_text(freed) + "\n";
     for (const deletion::FreeSpace& s : result.space) {
         const std::string where = s.mount_point.empty() ? "(unknown filesystem)" : s.mount_point;
+        // The difference too: a few kilobytes vanish in the rounding of gigabytes.
+        const bool gained = s.after >= s.before;
+        const std::uint64_t change = gained ? s.after - s.before : s.before - s.after;
         out += "Free on " + where + ": " +
                scan_report::size_text(static_cast<std::int64_t>(s.before)) + " -> " +
-               scan_report::size_text(static_cast<std::int64_t>(s.after)) + "\n";
+               scan_report::size_text(static_cast<std::int64_t>(s.after)) + " (" +
+               (gained ? "+" : "-") + scan_report::size_text(static_cast<std::int64_t>(change)) +
+               ")\n";
     }
     return out;
 }
