@@ -367,6 +367,8 @@ TEST_F(CleanCommand, OnATerminalOnlyYesDeletesAndAChangedEntryIsRefused) {
         put(home().path(), ".cache/pip/new", 10);
     });
     EXPECT_EQ(changed.status, 1) << changed.out;
+    EXPECT_NE(changed.out.find("\rDeleting 1/1: " + at(".cache/pip")), std::string::npos)
+        << changed.out;
     EXPECT_NE(changed.out.find(at(".cache/pip") + ": Changed since the scan"), std::string::npos)
         << changed.out;
     EXPECT_TRUE(testing_support::exists_no_follow(at(".cache/pip/new")));
