@@ -84,9 +84,14 @@ bool apply_value(const std::string& name, const std::string& value, clean_plan::
             error = "--projects needs an absolute path, not '" + value + "'";
         opt.projects = value;
     } else {
-        if (value.empty())
-            error = "--path needs a path";
-        opt.paths.push_back(value);
+        // The scan lists absolute paths without a trailing slash; a path
+        // typed with one still names the same entry.
+        std::string path = value;
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        if (path.empty() || path[0] != '/')
+            error = "--path needs an absolute path, not '" + value + "'";
+        opt.paths.push_back(path);
     }
     return error.empty();
 }

@@ -83,7 +83,8 @@ TEST(CleanOptions, EveryOptionLandsInItsFieldInBothSpellings) {
     EXPECT_EQ(defaults.safety, SafetyLevel::Safe);
     EXPECT_EQ(defaults.older_than_days, -1);
     EXPECT_FALSE(defaults.yes);
-    EXPECT_EQ(parsed({"--path", "/a", "--path=/b"}).paths, (std::vector<std::string>{"/a", "/b"}));
+    EXPECT_EQ(parsed({"--path", "/a", "--path=/b//"}).paths,
+              (std::vector<std::string>{"/a", "/b"}));
 }
 
 TEST(CleanOptions, MistakesAreRefusedWithTheOffendingText) {
@@ -104,7 +105,8 @@ TEST(CleanOptions, MistakesAreRefusedWithTheOffendingText) {
         {{"--min-size", "12X"}, "'12X'"},
         {{"--min-size", "-1"}, "'-1'"},
         {{"--projects", "relative/dir"}, "absolute"},
-        {{"--path", ""}, "--path needs a path"},
+        {{"--path", ""}, "--path needs an absolute path"},
+        {{"--path", "code/app/node_modules"}, "'code/app/node_modules'"},
         {{"--path", "/a", "--safety", "risky"}, "cannot be combined"},
         {{"--min-size", "1K", "--path", "/a"}, "cannot be combined"},
     };
