@@ -98,7 +98,7 @@ deletion::DeleteResult delete_plan(const clean_plan::Plan& plan,
     const std::vector<deletion::Target> targets = plan.targets();
     for (std::size_t i = 0; i < targets.size(); ++i) {
         progress.show("Deleting " + std::to_string(i + 1) + "/" + std::to_string(targets.size()) +
-                      ": " + targets[i].path);
+                      ": " + clean_plan::printable(targets[i].path));
         clean_plan::merge(all, deletion::delete_checked({targets[i]}, {kept, true}));
     }
     progress.clear();
@@ -112,7 +112,8 @@ bool print(const std::string& text) {
 
 void print_failures(const deletion::DeleteResult& result) {
     for (std::size_t i = 0; i < result.failed.size(); ++i)
-        std::fprintf(stderr, "brushwick-clean: %s: %s\n", result.failed[i].c_str(),
+        std::fprintf(stderr, "brushwick-clean: %s: %s\n",
+                     clean_plan::printable(result.failed[i]).c_str(),
                      clean_plan::reason(result, i).c_str());
 }
 
@@ -136,7 +137,7 @@ int run(const clean_plan::Options& opt) {
     const std::time_t now = std::time(nullptr);
     const clean_plan::Plan plan = clean_plan::make(cats, opt, now);
     if (!plan.not_found.empty()) {
-        usage_error(plan.not_found.front() + " is no entry the scan found");
+        usage_error(clean_plan::printable(plan.not_found.front()) + " is no entry the scan found");
         return 2;
     }
     if (!opt.json && !print(clean_plan::plan_text(plan, now)))

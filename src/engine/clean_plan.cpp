@@ -7,6 +7,7 @@
 #include <cctype>
 #include <limits>
 
+#include "base/strutil.h"
 #include "engine/deletion_guard.h"
 #include "engine/scan_report.h"
 
@@ -143,11 +144,45 @@ std::string result_json(const deletion::DeleteResult& r) {
     return out + "]}";
 }
 
-std::string entry_line(const clean_plan::Entry& e, std::time_t now) {
+// The columns of a plan line before the path, all ASCII.
+struct Columns {
+    std::string size, age, safety, category;
+};
+
+Columns columns_of(const clean_plan::Entry& e, std::time_t now) {
     const std::string age = scan_report::age_text(e.item.age_from(), now);
-    return e.item.path + "  " + e.category + "  " + scan_report::size_text(e.item.size) + "  " +
-           (age.empty() ? "age unknown" : age) + "  " + scan_report::safety_key(e.item.safety) +
-           "\n";
+    return {scan_report::size_text(e.item.size), age.empty() ? "?" : age,
+            scan_report::safety_key(e.item.safety), e.category};
+}
+
+void pad(std::string& out, const std::string& cell, std::size_t width, bool right) {
+    const std::string fill(width > cell.size() ? width - cell.size() : 0, ' ');
+    out += right ? fill + cell : cell + fill;
+    out += "  ";
+}
+
+// One line per entry: size, age, safety and category in aligned columns, the
+// path last, where its length and its characters cannot shift the others.
+std::string entry_lines(const std::vector<clean_plan::Entry>& entries, std::time_t now) {
+    std::vector<Columns> rows;
+    Columns widest;
+    for (const clean_plan::Entry& e : entries) {
+        rows.push_back(columns_of(e, now));
+        const Columns& r = rows.back();
+        widest.size.resize(std::max(widest.size.size(), r.size.size()));
+        widest.age.resize(std::max(widest.age.size(), r.age.size()));
+        widest.safety.resize(std::max(widest.safety.size(), r.safety.size()));
+        widest.category.resize(std::max(widest.category.size(), r.category.size()));
+    }
+    std::string out;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        pad(out, rows[i].size, widest.size.size(), true);
+        pad(out, rows[i].age, widest.age.size(), false);
+        pad(out, rows[i].safety, widest.safety.size(), false);
+        pad(out, rows[i].category, widest.category.size(), false);
+        out += clean_plan::printable(entries[i].item.path) + "\n";
+    }
+    return out;
 }
 
 }  // namespace
@@ -304,6 +339,17 @@ Plan make(const std::vector<CatState>& cats, const Options& opt, std::time_t now
 
 // --- Outcome ---
 
+std::string printable(const std::string& path) {
+    std::string out = su::sanitize_utf8(path);
+    // A name may hold a line break or an escape sequence; neither may reach
+    // the terminal as such.
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    }
+    return out;
+}
+
 deletion::DeleteResult refusals(const Plan& plan) {
     deletion::DeleteResult r;
     for (const Entry& e : plan.refused) {
@@ -359,11 +405,9 @@ int exit_status(const Plan& plan, const deletion::DeleteResult* result) {
 // --- Printing ---
 
 std::string plan_text(const Plan& plan, std::time_t now) {
-    std::string out;
-    for (const Entry& e : plan.entries)
-        out += entry_line(e, now);
+    std::string out = entry_lines(plan.entries, now);
     for (const Entry& e : plan.refused)
-        out += "refused: " + e.item.path + ": " + deletion_guard::kKept + "\n";
+        out += "refused: " + printable(e.item.path) + ": " + deletion_guard::kKept + "\n";
     if (plan.kept_left_out > 0)
         out += std::to_string(plan.kept_left_out) + " kept " +
                (plan.kept_left_out == 1 ? "entry" : "entries") + " left alone\n";
@@ -384,7 +428,8 @@ std::string result_text(const Plan& plan, const deletion::DeleteResult& result) 
                       std::to_string(plan.entries.size()) + ", freed " +
                       scan_report::size_text(freed) + "\n";
     for (const deletion::FreeSpace& s : result.space) {
-        const std::string where = s.mount_point.empty() ? "(unknown filesystem)" : s.mount_point;
+        const std::string where =
+            s.mount_point.empty() ? "(unknown filesystem)" : printable(s.mount_point);
         // The difference too: a few kilobytes vanish in the rounding of gigabytes.
         const bool gained = s.after >= s.before;
         const std::uint64_t change = gained ? s.after - s.before : s.before - s.after;

@@ -73,6 +73,9 @@ struct Plan {
 // Kept entries are never planned.
 Plan make(const std::vector<CatState>& cats, const Options& opt, std::time_t now);
 
+// path for a terminal: valid UTF-8, control characters as "?".
+std::string printable(const std::string& path);
+
 // The refused entries as a deletion's failures, for a run's result to start from.
 deletion::DeleteResult refusals(const Plan& plan);
 
@@ -90,8 +93,8 @@ int exit_status(const Plan& plan, const deletion::DeleteResult* result);
 
 // --- Printing ---
 
-// One line per entry (path, category, size, age, safety), the kept entries
-// left alone and the refused ones, then the total.
+// One line per entry (size, age, safety and category aligned, the path
+// last), the kept entries left alone and the refused ones, then the total.
 std::string plan_text(const Plan& plan, std::time_t now);
 
 // What a deletion did: the space freed, by the plan's sizes of the deleted

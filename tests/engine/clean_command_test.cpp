@@ -235,7 +235,7 @@ TEST_F(CleanCommand, ADryRunDeletesNothing) {
     const Outcome text = run_clean({});
     EXPECT_EQ(text.status, 0) << text.err;
     for (const std::string& path : safe_entries())
-        EXPECT_NE(text.out.find(path + "  "), std::string::npos) << text.out;
+        EXPECT_NE(text.out.find("  " + path + "\n"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("Nothing deleted (add --yes to delete)."), std::string::npos);
     const Outcome json = run_clean({"--json", "--safety", "risky"});
     EXPECT_EQ(json.status, 0) << json.err;

@@ -261,19 +261,30 @@ TEST(CleanOutcome, MergingKeepsReasonsAlignedAndSpansTheFreeSpace) {
 
 // --- Printing ---
 
-TEST(CleanPrinting, PlanLinesCarryEveryColumnAndTheTotal) {
-    const auto plan = clean_plan::make(sample_scan(), parsed({"--safety", "caution"}), kNow);
+TEST(CleanPrinting, PlanLinesAlignTheirColumnsAndEndWithThePathAndTheTotal) {
+    auto scan = sample_scan();
+    scan[4].items[0].path = "/h/code/old\n/node_modules";  // a name may hold a line break
+    const auto plan = clean_plan::make(scan, parsed({"--safety", "caution"}), kNow);
     const std::string text = clean_plan::plan_text(plan, kNow);
+    std::vector<std::string> lines;
+    for (std::size_t p = 0, q; (q = text.find('\n', p)) != std::string::npos; p = q + 1)
+        lines.push_back(text.substr(p, q - p));
+    ASSERT_EQ(lines.size(), 5u) << text;
+    EXPECT_EQ(lines[2].substr(lines[2].rfind(' ') + 1), "/h/code/old?/node_modules");
     const std::string two_days = scan_report::age_text(kNow - 2 * kDay, kNow);
     const std::string forty_days = scan_report::age_text(kNow - 40 * kDay, kNow);
-    EXPECT_NE(text.find("/h/.npm/_cacache  npmCache  4 KB  " + two_days + "  safe\n"),
+    // Every column present, sizes right-aligned, the categories starting together.
+    EXPECT_NE(lines[0].find("4 KB  " + two_days), std::string::npos) << text;
+    EXPECT_NE(lines[0].find("safe     npmCache"), std::string::npos) << text;
+    EXPECT_NE(lines[1].find("caution  rustupToolchains  /h/.rustup/toolchains/1.9.0"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("/h/code/old/node_modules  nodeModules  300 B  " + forty_days + "  safe\n"),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find("1 kept entry left alone\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("Total: 7 KB in 3 entries\n"), std::string::npos) << text;
+    EXPECT_NE(lines[2].find("300 B  " + forty_days), std::string::npos) << text;
+    EXPECT_EQ(lines[0].find("4 KB") + 4, lines[2].find("300 B") + 5) << text;
+    EXPECT_EQ(lines[0].find("npmCache"), lines[2].find("nodeModules")) << text;
+    EXPECT_EQ(lines[0].substr(lines[0].rfind(' ') + 1), "/h/.npm/_cacache");
+    EXPECT_EQ(lines[3], "1 kept entry left alone");
+    EXPECT_EQ(lines[4], "Total: 7 KB in 3 entries");
 }
 
 TEST(CleanPrinting, JsonHoldsThePlanAndTheResultOnlyWhenDeletionRan) {
