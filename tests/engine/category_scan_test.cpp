@@ -38,6 +38,11 @@ CatState filled(const CategoryDef& def, category_scan::Session& session,
     return cat;
 }
 
+void set_time(const std::string& path, std::time_t t) {
+    const struct timespec ts[2] = {{t, 0}, {t, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), ts, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
 TEST(VersionOrder, ComparesNumbersByValueAndOtherBytesAsSignedChars) {
     struct Case {
         const char* a;
@@ -152,6 +157,23 @@ TEST(CategoryTotals, CountOnlyMeasuredNonEmptySizesAndThreadsStayWithinSix) {
     EXPECT_EQ(category_scan::measuring_threads(0), 1);
     EXPECT_EQ(category_scan::measuring_threads(2), 2);
     EXPECT_EQ(category_scan::measuring_threads(40), 6);
+}
+
+TEST(Fill, AProjectLeftoverIsAsOldAsTheWorkOnItsProjectNotItsInstall) {
+    FakeHome home;
+    make_tree(home.path(), {"code/web/package.json", "code/web/node_modules/a/index.js"});
+    set_time(home / "code/web/package.json", 1'650'000'000);
+    set_time(home / "code/web/node_modules/a/index.js", 1'700'000'000);
+    set_time(home / "code/web/node_modules/a", 1'700'000'000);
+    set_time(home / "code/web/node_modules", 1'700'000'000);
+    set_time(home / "code/web", 1'600'000'000);
+    category_scan::Session session(catalog::all());
+    const CatState cat = filled(row_of("nodeModules"), session);
+    ASSERT_EQ(cat.items.size(), 1u);
+    EXPECT_EQ(cat.items[0].project, home / "code/web");
+    EXPECT_EQ(cat.items[0].activity, 1'650'000'000);
+    EXPECT_EQ(cat.items[0].modified, 1'700'000'000) << "the install is newer than the work";
+    EXPECT_EQ(cat.items[0].age_from(), 1'650'000'000) << "its age counts from the work";
 }
 
 TEST(Fill, MeasuresSortsMarksAndRaisesTimesToTheNewestInside) {

@@ -21,47 +21,6 @@ using namespace testing_support;
 
 namespace {
 
-// A process started for one test and killed when the test ends. The
-// constructor returns only once the process runs its final program: setup
-// runs in the child before exec, and exec closing the gate pipe is the signal.
-class Sleeper {
-public:
-    Sleeper(const std::string& program, const std::function<void()>& setup) {
-        int gate[2];
-        if (::pipe2(gate, O_CLOEXEC) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(gate[0]);
-            setup();
-            ::execl(program.c_str(), "sleep", "1000", static_cast<char*>(nullptr));
-            const char failed = static_cast<char>(errno);
-            (void)!::write(gate[1], &failed, 1);
-            ::_exit(127);
-        }
-        ::close(gate[1]);
-        char failed = 0;
-        // EOF means exec succeeded; a byte means it did not.
-        m_started = m_pid > 0 && ::read(gate[0], &failed, 1) == 0;
-        ::close(gate[0]);
-    }
-    ~Sleeper() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    Sleeper(const Sleeper&) = delete;
-    Sleeper& operator=(const Sleeper&) = delete;
-
-    bool started() const { return m_started; }
-    int pid() const { return m_pid; }
-
-private:
-    pid_t m_pid = -1;
-    bool m_started = false;
-};
-
 const std::string kSleep = "/bin/sleep";
 
 class InUseTest : public ::testing::Test {

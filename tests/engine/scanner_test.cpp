@@ -607,3 +607,46 @@ TEST(ProjectSearch, OneWalkGivesEachRowWhatItsOwnWalkGives) {
 }
 
 }  // namespace
+
+// --- Project activity ---
+
+TEST(ProjectActivity, CountsTheProjectsOwnFilesAndNeverItsLeftovers) {
+    constexpr std::time_t kOld = 1'600'000'000;
+    constexpr std::time_t kWork = 1'650'000'000;
+    constexpr std::time_t kInstall = 1'700'000'000;
+    // Each case: what changed last (at kWork) in a project whose every other
+    // entry is old and whose leftovers changed at kInstall, and the answer.
+    const struct {
+        const char* name;
+        const char* touched;  // relative to the project; null: nothing but leftovers
+        std::time_t expected;
+    } cases[] = {
+        {"a file at the top", "README.md", kWork},
+        {"a file in a source folder", "src/main.c", kWork},
+        {"the version-control index", ".git/index", kWork},
+        {"deeper than a source folder's top is not looked at", "src/deep/x.c", kOld},
+        {"only leftovers changed", nullptr, kOld},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir t;
+        const std::string p = t / "app";
+        make_tree(t.path(), {"app/README.md", "app/package.json", "app/src/main.c",
+                             "app/src/deep/x.c", "app/.git/index", "app/.git/objects/",
+                             "app/node_modules/a/index.js", "app/build/out.o", "app/.cache/x"});
+        for (const char* rel : {"README.md", "package.json", "src/main.c", "src/deep/x.c",
+                                ".git/index", ".git", "src/deep", "src", ".git/objects"})
+            set_mtime(p + "/" + rel, kOld);
+        for (const char* rel : {"node_modules", "node_modules/a", "build", ".cache"})
+            set_mtime(p + "/" + rel, kInstall);
+        if (c.touched != nullptr)
+            set_mtime(p + "/" + c.touched, kWork);
+        EXPECT_EQ(scanner::project_activity(p, {"node_modules", "build"}), c.expected);
+    }
+}
+
+TEST(ProjectActivity, AProjectThatCannotBeReadHasNoActivity) {
+    TempDir t;
+    EXPECT_EQ(scanner::project_activity(t / "missing", {}), 0);
+    EXPECT_EQ(scanner::project_activity("", {}), 0);
+}

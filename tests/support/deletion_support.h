@@ -8,6 +8,13 @@
 // in which case they fail instead.
 #pragma once
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -118,6 +125,48 @@ bool run_in_scratch_jail(const std::string& test_name, std::string* log);
 // outside a jail, so TempDir folders made after this call are on the scratch;
 // inside a jail TempDir cannot be used.
 std::string scratch_dir();
+
+// A process started for one test and killed when the test ends. The
+// constructor returns only once the process runs its final program: setup
+// runs in the child before exec, and exec closing the gate pipe is the signal.
+class Sleeper {
+public:
+    // program runs as "sleep 1000"; setup runs in the child before exec.
+    Sleeper(const std::string& program, const std::function<void()>& setup) {
+        int gate[2];
+        if (::pipe2(gate, O_CLOEXEC) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(gate[0]);
+            setup();
+            ::execl(program.c_str(), "sleep", "1000", static_cast<char*>(nullptr));
+            const char failed = static_cast<char>(errno);
+            (void)!::write(gate[1], &failed, 1);
+            ::_exit(127);
+        }
+        ::close(gate[1]);
+        char failed = 0;
+        // EOF means exec succeeded; a byte means it did not.
+        m_started = m_pid > 0 && ::read(gate[0], &failed, 1) == 0;
+        ::close(gate[0]);
+    }
+    ~Sleeper() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    Sleeper(const Sleeper&) = delete;
+    Sleeper& operator=(const Sleeper&) = delete;
+
+    bool started() const { return m_started; }
+    int pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = -1;
+    bool m_started = false;
+};
 
 // Runs `wrapper... binary` on one DISABLED_ test; true when it ran and passed.
 bool run_test_passes(const std::vector<std::string>& wrapper, const std::string& binary,
