@@ -315,38 +315,21 @@ TEST_F(CleanCommand, AKeptEntryIsRefusedWithItsReason) {
 }
 
 TEST_F(CleanCommand, AnEntryInUseIsRefusedWithTheProcessAndTheRestGoes) {
-    // A shell whose working folder is inside the npm cache, held there until
-    // its standard input closes; it says "ready" once it is inside.
-    int to_child[2];
-    int from_child[2];
-    ASSERT_EQ(::pipe(to_child), 0);
-    ASSERT_EQ(::pipe(from_child), 0);
+    // A process whose working folder is inside the npm cache, running until
+    // the test ends.
     const std::string inside = at(".npm/_cacache/content-v2");
-    const pid_t holder = ::fork();
-    if (holder == 0) {
-        ::dup2(to_child[0], 0);
-        ::dup2(from_child[1], 1);
-        ::close(to_child[1]);
-        ::close(from_child[0]);
-        ::execl("/bin/sh", "sh", "-c", "cd \"$1\" && echo ready && { read line; true; }", "sh",
-                inside.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(to_child[0]);
-    ::close(from_child[1]);
-    char ready[6] = {};
-    ASSERT_EQ(::read(from_child[0], ready, 5), 5);
-    ASSERT_STREQ(ready, "ready");
+    const testing_support::Sleeper holder(testing_support::find_program("sleep"), [&] {
+        if (::chdir(inside.c_str()) != 0)
+            ::_exit(126);
+    });
+    ASSERT_TRUE(holder.started());
 
     const Tree before = tree();
     const Outcome o = run_clean({"--yes", "--category", "npmCache", "--category", "pipCache"});
-    ::close(to_child[1]);
-    ::close(from_child[0]);
-    EXPECT_EQ(exit_status_of(holder), 0);
 
     EXPECT_EQ(o.status, 1);
-    const std::string refusal = "brushwick-clean: " + at(".npm/_cacache") + ": In use by sh (" +
-                                std::to_string(holder) + ")\n";
+    const std::string refusal = "brushwick-clean: " + at(".npm/_cacache") + ": In use by sleep (" +
+                                std::to_string(holder.pid()) + ")\n";
     EXPECT_NE(o.err.find(refusal), std::string::npos) << o.err;
     EXPECT_EQ(changes(without(before, home().path(), {at(".cache/pip")}), tree()), "");
 }
