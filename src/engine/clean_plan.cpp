@@ -4,6 +4,7 @@
 #include "engine/clean_plan.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <limits>
 
@@ -144,42 +145,34 @@ std::string result_json(const deletion::DeleteResult& r) {
     return out + "]}";
 }
 
-// The columns of a plan line before the path, all ASCII.
-struct Columns {
-    std::string size, age, safety, category;
-};
+// The columns of a plan line before the path (size, age, safety, category),
+// all ASCII; only the size is right-aligned.
+constexpr std::size_t kColumns = 4;
+using Cells = std::array<std::string, kColumns>;
 
-Columns columns_of(const clean_plan::Entry& e, std::time_t now) {
+Cells cells_of(const clean_plan::Entry& e, std::time_t now) {
     const std::string age = scan_report::age_text(e.item.age_from(), now);
     return {scan_report::size_text(e.item.size), age.empty() ? "?" : age,
             scan_report::safety_key(e.item.safety), e.category};
 }
 
-void pad(std::string& out, const std::string& cell, std::size_t width, bool right) {
-    const std::string fill(width > cell.size() ? width - cell.size() : 0, ' ');
-    out += right ? fill + cell : cell + fill;
-    out += "  ";
-}
-
-// One line per entry: size, age, safety and category in aligned columns, the
-// path last, where its length and its characters cannot shift the others.
+// One line per entry: the columns aligned, the path last, where its length
+// and its characters cannot shift the others.
 std::string entry_lines(const std::vector<clean_plan::Entry>& entries, std::time_t now) {
-    std::vector<Columns> rows;
-    Columns widest;
+    std::vector<Cells> rows;
+    std::array<std::size_t, kColumns> widths{};
     for (const clean_plan::Entry& e : entries) {
-        rows.push_back(columns_of(e, now));
-        const Columns& r = rows.back();
-        widest.size.resize(std::max(widest.size.size(), r.size.size()));
-        widest.age.resize(std::max(widest.age.size(), r.age.size()));
-        widest.safety.resize(std::max(widest.safety.size(), r.safety.size()));
-        widest.category.resize(std::max(widest.category.size(), r.category.size()));
+        rows.push_back(cells_of(e, now));
+        for (std::size_t c = 0; c < kColumns; ++c)
+            widths[c] = std::max(widths[c], rows.back()[c].size());
     }
     std::string out;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        pad(out, rows[i].size, widest.size.size(), true);
-        pad(out, rows[i].age, widest.age.size(), false);
-        pad(out, rows[i].safety, widest.safety.size(), false);
-        pad(out, rows[i].category, widest.category.size(), false);
+        for (std::size_t c = 0; c < kColumns; ++c) {
+            const std::string& cell = rows[i][c];
+            const std::string fill(widths[c] - cell.size(), ' ');
+            out += (c == 0 ? fill + cell : cell + fill) + "  ";
+        }
         out += clean_plan::printable(entries[i].item.path) + "\n";
     }
     return out;
@@ -312,8 +305,9 @@ Plan make(const std::vector<CatState>& cats, const Options& opt, std::time_t now
             if (opt.paths.empty()) {
                 chosen = matches_filters(it, opt, now);
             } else {
+                // A path given twice names one entry, planned once.
                 for (std::size_t i = 0; i < opt.paths.size(); ++i) {
-                    if (!found[i] && opt.paths[i] == it.path)
+                    if (opt.paths[i] == it.path)
                         found[i] = chosen = true;
                 }
             }

@@ -201,12 +201,12 @@ TEST(CleanPlan, KeptEntriesAreCountedNotPlannedAndRefusedWhenAskedByPath) {
     EXPECT_EQ(clean_plan::reason(r, 0), deletion_guard::kKept);
 }
 
-TEST(CleanPlan, AskingByPathTakesTheNewestVersionAndUnknownSizesOnly) {
-    const auto plan =
-        clean_plan::make(sample_scan(),
-                         parsed({"--path", "/h/code/new/node_modules", "--path",
-                                 "/h/.rustup/toolchains/1.70.0", "--path", "/h/nowhere"}),
-                         kNow);
+TEST(CleanPlan, AskingByPathTakesTheNewestVersionAndUnknownSizesOnceEach) {
+    const auto plan = clean_plan::make(
+        sample_scan(),
+        parsed({"--path", "/h/code/new/node_modules", "--path", "/h/.rustup/toolchains/1.70.0",
+                "--path", "/h/nowhere", "--path", "/h/code/new/node_modules/"}),
+        kNow);
     EXPECT_EQ(paths_of(plan), (std::vector<std::string>{"/h/.rustup/toolchains/1.70.0",
                                                         "/h/code/new/node_modules"}));
     EXPECT_EQ(plan.total, 5000);  // the unknown size adds nothing
