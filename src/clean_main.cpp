@@ -115,9 +115,13 @@ deletion::DeleteResult delete_plan(const clean_plan::Plan& plan,
     return all;
 }
 
+// Writes to standard output; false, said on standard error, when it cannot
+// (a closed pipe, a full disk): a script must not take a cut report as whole.
 bool print(const std::string& text) {
-    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
-           std::fflush(stdout) == 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0)
+        return true;
+    std::fputs("brushwick-clean: cannot write the report\n", stderr);
+    return false;
 }
 
 void print_failures(const deletion::DeleteResult& result) {
@@ -157,16 +161,17 @@ int run(const clean_plan::Options& opt) {
         !plan.entries.empty() && (opt.yes || (::isatty(STDIN_FILENO) == 1 && confirmed(plan)));
     if (!go) {
         print_failures(clean_plan::refusals(plan));
-        if (opt.json)
-            print(clean_plan::json(plan, nullptr));
-        else if (!plan.entries.empty())
-            print("Nothing deleted (add --yes to delete).\n");
-        return clean_plan::exit_status(plan, nullptr);
+        const std::string text = opt.json ? clean_plan::json(plan, nullptr)
+                                 : plan.entries.empty()
+                                     ? std::string()
+                                     : "Nothing deleted (add --yes to delete).\n";
+        return print(text) ? clean_plan::exit_status(plan, nullptr) : 1;
     }
     const deletion::DeleteResult result = delete_plan(plan, kept, progress);
     print_failures(result);
-    print(opt.json ? clean_plan::json(plan, &result) : clean_plan::result_text(plan, result));
-    return clean_plan::exit_status(plan, &result);
+    const bool written =
+        print(opt.json ? clean_plan::json(plan, &result) : clean_plan::result_text(plan, result));
+    return written ? clean_plan::exit_status(plan, &result) : 1;
 }
 
 }  // namespace
@@ -178,10 +183,8 @@ int main(int argc, char** argv) {
         usage_error(error);
         return 2;
     }
-    if (opt.help) {
-        std::fputs(clean_plan::kUsage, stdout);
-        return 0;
-    }
+    if (opt.help)
+        return print(clean_plan::kUsage) ? 0 : 1;
     if (!opt.projects.empty() && !is_folder(opt.projects)) {
         usage_error("no such folder: " + opt.projects);
         return 2;
