@@ -83,8 +83,11 @@ std::vector<CatState> scan(const std::vector<CategoryDef>& defs,
 
 // Asks on a terminal; true only when the user typed "yes".
 bool confirmed(const clean_plan::Plan& plan) {
-    std::fprintf(stderr,
-                 "Delete these %zu entries for good? Type 'yes' to delete: ", plan.entries.size());
+    const std::size_t n = plan.entries.size();
+    if (n == 1)
+        std::fputs("Delete this entry for good? Type 'yes' to delete: ", stderr);
+    else
+        std::fprintf(stderr, "Delete these %zu entries for good? Type 'yes' to delete: ", n);
     std::fflush(stderr);
     std::string answer;
     if (!std::getline(std::cin, answer))
