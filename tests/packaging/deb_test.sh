@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The Debian package, end to end: cpack builds it from a build folder whose two
+# The Debian package, end to end: cpack builds it from a build folder whose three
 # programs are built; it must declare the libraries it links as dependencies
 # (each one installed here, where the programs will find them), hold the
 # programs, manual pages, desktop entry, AppStream metadata and icons, install
 # with dpkg -i into a scratch root, and the installed brushwick-scan must answer
-# --help and measure a fake home with --json as du does.
+# --help and measure a fake home with --json as du does, and the installed
+# brushwick-clean must delete the one category asked for and nothing else.
 #
 #   tests/packaging/deb_test.sh BUILD_DIR
 #
@@ -46,8 +47,9 @@ done
 # --- Contents ---
 listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
 expected=(
-    ./usr/bin/brushwick ./usr/bin/brushwick-scan
+    ./usr/bin/brushwick ./usr/bin/brushwick-scan ./usr/bin/brushwick-clean
     ./usr/share/man/man1/brushwick.1.gz ./usr/share/man/man1/brushwick-scan.1.gz
+    ./usr/share/man/man1/brushwick-clean.1.gz
     ./usr/share/applications/brushwick.desktop
     ./usr/share/metainfo/io.github.brushwick.Brushwick.metainfo.xml
     ./usr/share/icons/hicolor/scalable/apps/brushwick.svg
@@ -95,4 +97,15 @@ modules_total=$(total_of nodeModules)
 modules_du=$(du -s --block-size=1 "$home/code/app/node_modules" | cut -f1)
 [[ $modules_total == "$modules_du" ]] || fail "node_modules total $modules_total, du says $modules_du"
 
-echo "deb_test: PASS (npm cache $npm_total bytes, node_modules $modules_total bytes, as du measures)"
+clean=$root/usr/bin/brushwick-clean
+[[ -x $clean ]] || fail "no executable $clean"
+env -i HOME="$home" PATH=/usr/bin:/bin "$clean" --yes --category npmCache --projects "$home/code" \
+    </dev/null >"$work/clean.log" 2>&1 || {
+    cat "$work/clean.log" >&2
+    fail "brushwick-clean --yes --category npmCache failed"
+}
+[[ ! -e $home/.npm/_cacache ]] || fail "brushwick-clean left the npm cache"
+[[ -f $home/code/app/node_modules/left-pad/index.js ]] || fail "brushwick-clean deleted node_modules too"
+
+echo "deb_test: PASS (npm cache $npm_total bytes, node_modules $modules_total bytes, as du measures;" \
+    "brushwick-clean deleted only the npm cache)"
