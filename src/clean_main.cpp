@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/settings.h"
+#include "base/strutil.h"
 #include "engine/catalog.h"
 #include "engine/category_scan.h"
 #include "engine/clean_plan.h"
@@ -60,23 +61,14 @@ bool is_folder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The whole catalog scanned row by row, as category_scan::scan_catalog does,
-// with the row being scanned on the progress line.
+// The whole catalog scanned, with the row being scanned on the progress line.
 std::vector<CatState> scan(const std::vector<CategoryDef>& defs,
                            const std::vector<std::string>& kept, Progress& progress) {
-    category_scan::Session session(defs);
-    std::vector<CatState> cats;
-    cats.reserve(defs.size());
-    for (std::size_t i = 0; i < defs.size(); ++i) {
-        progress.show("Scanning " + std::to_string(i + 1) + "/" + std::to_string(defs.size()) +
-                      ": " + defs[i].id);
-        CatState cat;
-        cat.def = defs[i];
-        category_scan::fill(cat, session, nullptr);
-        cat.did_scan = true;
-        cats.push_back(std::move(cat));
-    }
-    category_scan::mark_kept(cats, kept);
+    std::vector<CatState> cats =
+        category_scan::scan_catalog(defs, kept, nullptr, [&](std::size_t i) {
+            progress.show("Scanning " + std::to_string(i + 1) + "/" + std::to_string(defs.size()) +
+                          ": " + defs[i].id);
+        });
     progress.clear();
     return cats;
 }
@@ -110,7 +102,7 @@ deletion::DeleteResult delete_plan(const clean_plan::Plan& plan,
     const std::vector<std::optional<in_use::User>> users = in_use::find_users(paths);
     for (std::size_t i = 0; i < targets.size(); ++i) {
         progress.show("Deleting " + std::to_string(i + 1) + "/" + std::to_string(targets.size()) +
-                      ": " + clean_plan::printable(targets[i].path));
+                      ": " + su::printable(targets[i].path));
         const bool in_use = i < users.size() && users[i].has_value();
         clean_plan::merge(all, deletion::delete_checked({targets[i]}, {kept, in_use}));
     }
@@ -129,8 +121,7 @@ bool print(const std::string& text) {
 
 void print_failures(const deletion::DeleteResult& result) {
     for (std::size_t i = 0; i < result.failed.size(); ++i)
-        std::fprintf(stderr, "brushwick-clean: %s: %s\n",
-                     clean_plan::printable(result.failed[i]).c_str(),
+        std::fprintf(stderr, "brushwick-clean: %s: %s\n", su::printable(result.failed[i]).c_str(),
                      clean_plan::reason(result, i).c_str());
 }
 
@@ -154,7 +145,7 @@ int run(const clean_plan::Options& opt) {
     const std::time_t now = std::time(nullptr);
     const clean_plan::Plan plan = clean_plan::make(cats, opt, now);
     if (!plan.not_found.empty()) {
-        usage_error(clean_plan::printable(plan.not_found.front()) + " is no entry the scan found");
+        usage_error(su::printable(plan.not_found.front()) + " is no entry the scan found");
         return 2;
     }
     if (!opt.json && !print(clean_plan::plan_text(plan, now)))

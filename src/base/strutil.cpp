@@ -189,4 +189,13 @@ std::string sanitize_utf8(const std::string& s) {
     return out;
 }
 
+std::string printable(const std::string& s) {
+    std::string out = sanitize_utf8(s);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    }
+    return out;
+}
+
 }  // namespace su

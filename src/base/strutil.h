@@ -64,4 +64,9 @@ bool is_valid_utf8(const std::string& s);
 // sequence becomes U+FFFD (so a truncated sequence yields one U+FFFD per byte).
 std::string sanitize_utf8(const std::string& s);
 
+// s for a terminal: sanitize_utf8(s) with every control character (below
+// 0x20, and 0x7F) as "?", so that a name holding a line break or an escape
+// sequence cannot break a table or drive the terminal.
+std::string printable(const std::string& s);
+
 }  // namespace su

@@ -149,11 +149,14 @@ scanner::Listed Session::list(const CategoryDef& def, const std::atomic<bool>* c
 
 std::vector<CatState> scan_catalog(const std::vector<CategoryDef>& defs,
                                    const std::vector<std::string>& kept,
-                                   const std::atomic<bool>* cancel) {
+                                   const std::atomic<bool>* cancel,
+                                   const std::function<void(std::size_t)>& before_each) {
     Session session(defs);
     std::vector<CatState> cats;
     cats.reserve(defs.size());
     for (const CategoryDef& def : defs) {
+        if (before_each)
+            before_each(cats.size());
         CatState cat;
         cat.def = def;
         fill(cat, session, cancel);

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -108,10 +109,13 @@ private:
 void fill(CatState& cat, Session& session, const std::atomic<bool>* cancel);
 
 // Every row of defs scanned in order in one Session, on the calling thread,
-// published as done; then the keep-list applied (mark_kept).
+// published as done, with the keep-list applied (mark_kept). before_each,
+// when set, is called with each row's index before it is scanned (a
+// terminal's progress line).
 std::vector<CatState> scan_catalog(const std::vector<CategoryDef>& defs,
                                    const std::vector<std::string>& kept,
-                                   const std::atomic<bool>* cancel);
+                                   const std::atomic<bool>* cancel,
+                                   const std::function<void(std::size_t)>& before_each = {});
 
 // Marks every item the keep-list keeps (deletion_guard::kept_by) and unticks
 // it; clears the mark of the others.

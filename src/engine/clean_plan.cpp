@@ -173,7 +173,7 @@ std::string entry_lines(const std::vector<clean_plan::Entry>& entries, std::time
             const std::string fill(widths[c] - cell.size(), ' ');
             out += (c == 0 ? fill + cell : cell + fill) + "  ";
         }
-        out += clean_plan::printable(entries[i].item.path) + "\n";
+        out += su::printable(entries[i].item.path) + "\n";
     }
     return out;
 }
@@ -333,17 +333,6 @@ Plan make(const std::vector<CatState>& cats, const Options& opt, std::time_t now
 
 // --- Outcome ---
 
-std::string printable(const std::string& path) {
-    std::string out = su::sanitize_utf8(path);
-    // A name may hold a line break or an escape sequence; neither may reach
-    // the terminal as such.
-    for (char& c : out) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
-    }
-    return out;
-}
-
 deletion::DeleteResult refusals(const Plan& plan) {
     deletion::DeleteResult r;
     for (const Entry& e : plan.refused) {
@@ -401,7 +390,7 @@ int exit_status(const Plan& plan, const deletion::DeleteResult* result) {
 std::string plan_text(const Plan& plan, std::time_t now) {
     std::string out = entry_lines(plan.entries, now);
     for (const Entry& e : plan.refused)
-        out += "refused: " + printable(e.item.path) + ": " + deletion_guard::kKept + "\n";
+        out += "refused: " + su::printable(e.item.path) + ": " + deletion_guard::kKept + "\n";
     if (plan.kept_left_out > 0)
         out += std::to_string(plan.kept_left_out) + " kept " +
                (plan.kept_left_out == 1 ? "entry" : "entries") + " left alone\n";
@@ -423,7 +412,7 @@ std::string result_text(const Plan& plan, const deletion::DeleteResult& result) 
                       scan_report::size_text(freed) + "\n";
     for (const deletion::FreeSpace& s : result.space) {
         const std::string where =
-            s.mount_point.empty() ? "(unknown filesystem)" : printable(s.mount_point);
+            s.mount_point.empty() ? "(unknown filesystem)" : su::printable(s.mount_point);
         // The difference too: a few kilobytes vanish in the rounding of gigabytes.
         const bool gained = s.after >= s.before;
         const std::uint64_t change = gained ? s.after - s.before : s.before - s.after;

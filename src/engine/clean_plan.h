@@ -73,9 +73,6 @@ struct Plan {
 // Kept entries are never planned.
 Plan make(const std::vector<CatState>& cats, const Options& opt, std::time_t now);
 
-// path for a terminal: valid UTF-8, control characters as "?".
-std::string printable(const std::string& path);
-
 // The refused entries as a deletion's failures, for a run's result to start from.
 deletion::DeleteResult refusals(const Plan& plan);
 

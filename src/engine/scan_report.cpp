@@ -186,11 +186,7 @@ std::string table(const std::vector<CatState>& cats, std::time_t now) {
         while (!line.empty() && line.back() == ' ')
             line.pop_back();
         // A name may hold a line break; it must not break the table.
-        for (char& ch : line) {
-            if (static_cast<unsigned char>(ch) < 0x20)
-                ch = '?';
-        }
-        out += line + "\n";
+        out += su::printable(line) + "\n";
     }
     out += "\nTotal: " + std::string(partial ? "at least " : "") + size_text(total) + " in " +
            std::to_string(entries) + (entries == 1 ? " entry" : " entries") + "; " +

@@ -131,6 +131,12 @@ TEST(Utf8Validation, RejectsEverythingAStrictReaderRejects) {
         EXPECT_EQ(su::is_valid_utf8(c.bytes), c.valid) << c.why;
 }
 
+TEST(Printable, ControlCharactersCannotReachTheTerminal) {
+    EXPECT_EQ(su::printable("a\nb\x1b[31mc\x7f\td"), "a?b?[31mc??d");
+    EXPECT_EQ(su::printable("caf\xC3\xA9 \xFF"), "caf\xC3\xA9 \xEF\xBF\xBD")
+        << "UTF-8 kept, bad bytes replaced";
+}
+
 TEST(SanitizeUtf8, OverlongsSurrogatesAndOutOfRangeBecomeReplacementCharacters) {
     // Each byte that cannot start a well-formed sequence is replaced on its
     // own; the bytes after it are judged afresh.
