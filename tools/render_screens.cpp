@@ -160,6 +160,24 @@ void leave_unanswered(AppProbe& p) {
         p.cats()[static_cast<std::size_t>(k)].not_answering = true;
 }
 
+// The category shown with its second entry kept and its first one a
+// project's leftover whose project changed months ago.
+void keep_and_age(AppProbe& p) {
+    show_category(p);
+    CatState* cs = nullptr;
+    for (CatState& c : p.cats()) {
+        if (c.def.id == p.selection())
+            cs = &c;
+    }
+    if (cs == nullptr || cs->items.size() < 2)
+        return;
+    cs->items[0].activity = std::time(nullptr) - 120 * 24 * 3600;
+    // Never saved: the tool changes the settings in memory only.
+    SettingsStore::instance().mutable_get().kept = {cs->items[1].path,
+                                                    "/home/ann/work/client-site"};
+    p.set_kept(SettingsStore::instance().get().kept);
+}
+
 std::vector<App::DialogButton> two_buttons() {
     const I18n& i18n = I18n::instance();
     return {{App::CMD_CANCEL, i18n.tr("Cancel"), false, true},
@@ -209,6 +227,13 @@ const std::vector<Screen>& screens() {
              p.fm_caret() = p.fm_text().size();
          }},
         {"language", [](AppProbe& p) { p.overlay() = App::Overlay::Language; }},
+        {"kept", keep_and_age},
+        {"keep-list",
+         [](AppProbe& p) {
+             keep_and_age(p);
+             p.overlay() = App::Overlay::KeepList;
+         }},
+        {"age-choice", [](AppProbe& p) { p.ask_age(true); }},
     };
     return list;
 }

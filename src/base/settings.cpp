@@ -348,8 +348,9 @@ std::string to_text(const Settings& s) {
         projects_root_refusal(s.projects_root) == nullptr ? s.projects_root : "";
     return "{\n  \"language\": \"" + json_escape(s.language) + "\",\n  \"theme\": \"" +
            json_escape(s.theme) + "\",\n  \"projects_root\": \"" + json_escape(projects) +
-           "\",\n  \"file_manager_command\": \"" + json_escape(command) + "\",\n  \"kept\": [" +
-           kept_text(s.kept) + "]\n}\n";
+           "\",\n  \"file_manager_command\": \"" + json_escape(command) +
+           "\",\n  \"older_than_days\": \"" + std::to_string(s.older_than_days) +
+           "\",\n  \"kept\": [" + kept_text(s.kept) + "]\n}\n";
 }
 
 void apply_text(const std::string& content, Settings& s) {
@@ -368,6 +369,12 @@ void apply_text(const std::string& content, Settings& s) {
     if (const auto command = string_value(content, "file_manager_command")) {
         if (valid_file_manager_command(*command))
             s.file_manager_command = *command;
+    }
+    if (const auto days = string_value(content, "older_than_days")) {
+        for (const int choice : kAgeChoices) {
+            if (*days == std::to_string(choice))
+                s.older_than_days = choice;
+        }
     }
     if (const auto kept = string_array_value(content, "kept"))
         s.kept = usable_kept(*kept);

@@ -32,6 +32,7 @@ struct Settings {
     // Folders never to delete, with everything under them: absolute, valid
     // UTF-8, each once, in the order the user added them.
     std::vector<std::string> kept;
+    int older_than_days = 90;  // the age last chosen for "Safe ones older than …"
 };
 
 class SettingsStore {
@@ -84,7 +85,10 @@ const char* projects_root_refusal(const std::string& path);
 // The most kept folders stored; more are not the hand-made list it is meant for.
 inline constexpr std::size_t kMaxKept = 1000;
 
-// The file text save() writes for s: seven lines, keys in fixed order, the
+// The ages "Safe ones older than …" offers, in days; older_than_days is one.
+inline constexpr int kAgeChoices[] = {30, 90, 180, 365};
+
+// The file text save() writes for s: eight lines, keys in fixed order, the
 // keep-list as one array of strings.
 std::string to_text(const Settings& s);
 

@@ -33,6 +33,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -152,9 +153,11 @@ public:
     };
 
     // Dialog button ids, and the indexes of the Settings and Language choices.
-    static constexpr int CMD_CANCEL = 0;         // closes the dialog, nothing more
-    static constexpr int CMD_CLEAN_CONFIRM = 1;  // deletes the selection
-    static constexpr int CMD_SHOW_MANUAL = 3;    // shows the "Remove manually" list
+    static constexpr int CMD_CANCEL = 0;            // closes the dialog, nothing more
+    static constexpr int CMD_CLEAN_CONFIRM = 1;     // deletes the selection
+    static constexpr int CMD_SHOW_MANUAL = 3;       // shows the "Remove manually" list
+    static constexpr int CMD_REVIEW_SELECTION = 4;  // asks to delete what is ticked
+    static constexpr int CMD_AGE_FIRST = 300;       // the age kAgeChoices[k] is CMD_AGE_FIRST + k
     static constexpr int CMD_THEME_AUTO = 100;
     static constexpr int CMD_THEME_LIGHT = 101;
     static constexpr int CMD_THEME_DARK = 102;
@@ -307,6 +310,21 @@ private:
     // One CatState per catalog row, no items (caller holds m_mutex).
     void reset_categories_locked(const std::vector<CategoryDef>& defs);
 
+    // app_age.cpp — ticking by age.
+    // Opens the choice of ages; everywhere: for every category, with a
+    // summary after, else for the category shown.
+    void ask_age(bool everywhere);
+    // Ticks by the age kAgeChoices[choice] and keeps it in the settings.
+    void choose_age(int choice);
+    // A Safe entry, not kept, of known size, whose age counts from more
+    // than days before now.
+    static bool is_old_and_safe(const Item& it, int days, std::time_t now);
+    // Ticks exactly the old and safe entries of cat (caller holds m_mutex).
+    void select_older(CatState& cat, int days, std::time_t now);
+    // How many, how much and from which categories is ticked, with the way
+    // on to the deletion.
+    void show_age_summary(int days);
+
     // app_clean.cpp
     CleanPlan plan_clean_locked() const;
     // Starts the deletion worker on the selection; false when another worker
@@ -316,8 +334,8 @@ private:
     void confirm_clean();
     // The poll's turn: the failure dialog when a deletion left something.
     void show_failure_dialog_if_due();
-    // What a dialog button of a cleaning dialog does once the dialog closed.
-    void run_clean_command(int id);
+    // What a dialog button does once the dialog closed.
+    void run_dialog_command(int id);
     void clean_worker();
     // Drops the deleted paths from every category (caller holds m_mutex).
     void apply_deletion(const std::vector<std::string>& removed);
@@ -688,9 +706,10 @@ private:
     std::string m_dialog_title;         // the dialog's content, set by show_dialog
     std::string m_dialog_message;
     std::vector<DialogButton> m_dialog_buttons;
-    std::string m_fm_text;       // the file-manager command shown or being edited
-    std::size_t m_fm_caret = 0;  // byte offset of the caret, on a character boundary
-    bool m_fm_editing = false;   // the field has the keyboard
+    bool m_age_everywhere = false;  // the age being chosen is for every category
+    std::string m_fm_text;          // the file-manager command shown or being edited
+    std::size_t m_fm_caret = 0;     // byte offset of the caret, on a character boundary
+    bool m_fm_editing = false;      // the field has the keyboard
     // The system's file manager named beside "Test"; empty when none is known.
     std::string m_fm_detected;
     GdkPixbuf* m_about_icon = nullptr;         // decoded on first use; owned; null if undecodable

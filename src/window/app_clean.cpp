@@ -141,7 +141,15 @@ void App::show_failure_dialog_if_due() {
                  DialogButton{CMD_CANCEL, i18n.tr("Close"), false, true}});
 }
 
-void App::run_clean_command(int id) {
+void App::run_dialog_command(int id) {
+    if (id >= CMD_AGE_FIRST) {
+        choose_age(id - CMD_AGE_FIRST);
+        return;
+    }
+    if (id == CMD_REVIEW_SELECTION) {
+        confirm_clean();
+        return;
+    }
     if (id == CMD_CLEAN_CONFIRM) {
         // The footer refuses while a worker runs; this covers a scan started
         // (F5) while the confirmation was open.

@@ -53,17 +53,25 @@ protected:
     FakeHome m_home;
 };
 
+// The defaults with one age chosen.
+Settings with_age(int days) {
+    Settings s;
+    s.older_than_days = days;
+    return s;
+}
+
 void expect_settings(const Settings& got, const Settings& want) {
     EXPECT_EQ(got.language, want.language);
     EXPECT_EQ(got.theme, want.theme);
     EXPECT_EQ(got.projects_root, want.projects_root);
     EXPECT_EQ(got.file_manager_command, want.file_manager_command);
     EXPECT_EQ(got.kept, want.kept);
+    EXPECT_EQ(got.older_than_days, want.older_than_days);
 }
 
 // --- Saving ---
 
-TEST_F(SettingsFile, SaveWritesSevenLinesInFixedOrderAndLeavesNoTemporaryFile) {
+TEST_F(SettingsFile, SaveWritesEightLinesInFixedOrderAndLeavesNoTemporaryFile) {
     SettingsStore store;
     EXPECT_FALSE(exists_no_follow(file())) << "nothing is written before a change";
     store.mutable_get() = {"de", "dark", "/srv/code", "nautilus %s", {"/srv/code/app", "/a\"b"}};
@@ -74,6 +82,7 @@ TEST_F(SettingsFile, SaveWritesSevenLinesInFixedOrderAndLeavesNoTemporaryFile) {
               "  \"theme\": \"dark\",\n"
               "  \"projects_root\": \"/srv/code\",\n"
               "  \"file_manager_command\": \"nautilus %s\",\n"
+              "  \"older_than_days\": \"90\",\n"
               "  \"kept\": [\"/srv/code/app\", \"/a\\\"b\"]\n"
               "}\n");
     EXPECT_FALSE(exists_no_follow(file() + ".tmp"));
@@ -246,6 +255,10 @@ TEST_F(SettingsFile, LoadTakesOnlyValuesThatPassTheirCheck) {
         {"keep-list trailing comma", "{\"kept\": [\"/a\",]}", d},
         {"keep-list a string", "{\"kept\": \"/a\"}", d},
         {"keep-list bad escape", "{\"kept\": [\"/a\\q\"]}", d},
+        {"an offered age", "{\"older_than_days\": \"365\"}", with_age(365)},
+        {"an age not offered", "{\"older_than_days\": \"45\"}", d},
+        {"an age as a number", "{\"older_than_days\": 30}", d},
+        {"an age with a sign", "{\"older_than_days\": \"+30\"}", d},
     };
     for (const LoadCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -198,6 +198,16 @@ struct AppProbe {
         app.show_dialog(title, message, std::move(buttons));
     }
     void open_settings() { app.open_settings(); }
+    // The keep-list, the ages and their summary, as the window's controls
+    // reach them (the folder chooser aside).
+    void set_kept(std::vector<std::string> kept) { app.set_kept(std::move(kept)); }
+    void toggle_keep(const std::string& path) { app.toggle_keep(path); }
+    void keep_folder(const std::string& folder) { app.keep_folder(folder); }
+    void ask_age(bool everywhere) { app.ask_age(everywhere); }
+    static bool is_old_and_safe(const Item& it, int days, std::time_t now) {
+        return App::is_old_and_safe(it, days, now);
+    }
+
     std::string& fm_text() { return app.m_fm_text; }
     std::size_t& fm_caret() { return app.m_fm_caret; }
     bool& fm_editing() { return app.m_fm_editing; }

@@ -40,7 +40,8 @@ TEST(RenderScreens, WritesEveryScreenAtTheScaledSizeIntoAFolderItMakes) {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     const char* const screens[] = {"overview", "category",  "manual",        "scan-start",
                                    "scanning", "cancelled", "not-answering", "empty",
-                                   "dialog",   "about",     "settings",      "language"};
+                                   "dialog",   "about",     "settings",      "language",
+                                   "kept",     "keep-list", "age-choice"};
     for (const char* name : screens) {
         const std::string path = out + "/" + name + "-de-900x560@2x.png";
         ASSERT_TRUE(std::filesystem::exists(path)) << path;

@@ -1,5 +1,6 @@
 // dialog — the message panel: a title, a wrapped message and a row of
-// buttons aligned to the trailing edge, the last of the list outermost.
+// buttons aligned to the trailing edge, the last of the list outermost; more
+// buttons than one row holds continue on rows above it.
 // Confirmations and reports open it through show_dialog.
 //
 // Never translates what it is given: callers pass translated texts.
@@ -45,7 +46,23 @@ void App::draw_dialog() {
     const float pw = w - 2 * kMargin < kMaxWidth ? w - 2 * kMargin : kMaxWidth;
     const float tw = pw - 2 * kInset;
     const std::vector<std::string> lines = wrap_text(m_dialog_message, Font::Body, tw);
-    const float ph = static_cast<float>(lines.size()) * kLineHeight + kHeightBeyondText;
+    // The row of each button, counted from the bottom, filled from the last.
+    std::vector<int> row_of(m_dialog_buttons.size(), 0);
+    int rows = 1;
+    float used = 0;
+    for (std::size_t i = m_dialog_buttons.size(); i-- > 0;) {
+        const float bw = static_cast<float>(measure_text(m_dialog_buttons[i].label, Font::Body)) +
+                         kButtonPadding;
+        if (used > 0 && used + bw > tw) {
+            ++rows;
+            used = 0;
+        }
+        row_of[i] = rows - 1;
+        used += bw + kButtonGap;
+    }
+    const float row_pitch = kButtonHeight + kButtonGap;
+    const float ph = static_cast<float>(lines.size()) * kLineHeight + kHeightBeyondText +
+                     static_cast<float>(rows - 1) * row_pitch;
     const RectF panel{(w - pw) / 2, (h - ph) / 2, pw, ph};
     fill_round_rect(panel, 16, m_palette.bar);
     stroke_round_rect(panel, 16, m_palette.divider, 1);
@@ -59,8 +76,14 @@ void App::draw_dialog() {
     }
 
     float right = panel.x + pw - kInset;
-    const float top = panel.y + ph - kButtonRowAbove;
-    for (auto it = m_dialog_buttons.rbegin(); it != m_dialog_buttons.rend(); ++it) {
+    int row = 0;
+    for (std::size_t i = m_dialog_buttons.size(); i-- > 0;) {
+        const DialogButton* it = &m_dialog_buttons[i];
+        if (row_of[i] != row) {
+            row = row_of[i];
+            right = panel.x + pw - kInset;
+        }
+        const float top = panel.y + ph - kButtonRowAbove - static_cast<float>(row) * row_pitch;
         const float bw = static_cast<float>(measure_text(it->label, Font::Body)) + kButtonPadding;
         const RectF r{right - bw, top, bw, kButtonHeight};
         if (it->destructive) {
@@ -85,5 +108,5 @@ void App::dialog_on_click(const HitTarget& target) {
         return;
     overlay_back();
     if (target.act == Act::DialogButton)
-        run_clean_command(target.index);
+        run_dialog_command(target.index);
 }

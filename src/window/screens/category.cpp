@@ -55,6 +55,7 @@ void App::draw_category_header(const CatState& cat, int cat_index, RectF col) {
     const bool ready = cat.did_scan && !cat.scanning;
     if (!cat.items.empty()) {
         button("None", Act::SelectNone, 0);
+        button("Older than …", Act::OlderMenu, 0);
         button("Safe ones", Act::SelectAllSafe, 0);
     }
     const float tw = std::max(right - 4 - (col.x + kTextLeft), 0.0f);
@@ -259,6 +260,11 @@ std::string App::item_path(int index) {
 }
 
 void App::category_on_click(const HitTarget& target, bool right) {
+    if (target.act == Act::OlderMenu) {
+        if (!right)
+            ask_age(false);
+        return;
+    }
     if (target.act == Act::ToggleKeep) {
         const std::string path = item_path(target.index);
         if (!right && !path.empty())

@@ -214,8 +214,14 @@ void App::draw_top_consumers(RectF area, double& y) {
     const float top = static_cast<float>(y);
     const RectF card{area.x, top, area.w, static_cast<float>(order.size()) * kTopRow + 64};
     fill_round_rect(card, 16, m_palette.bar);
-    draw_label(truncate_to_width(tr("Biggest consumers"), Font::BodyBold, area.w - 40),
-               Font::BodyBold, RectF{area.x + 20, top + 14, area.w - 40, 22}, m_palette.text);
+    // Ticking by age across every category starts where the big ones are.
+    const std::string old = tr("Old safe entries …");
+    const float old_w = static_cast<float>(measure_text(old, Font::Body)) + 26;
+    add_target(draw_button(area.x + area.w - 16 - old_w, top + 10, old, false, true),
+               Act::SelectOld);
+    const float title_w = area.w - 40 - old_w - 10;
+    draw_label(truncate_to_width(tr("Biggest consumers"), Font::BodyBold, title_w), Font::BodyBold,
+               RectF{area.x + 20, top + 14, title_w, 22}, m_palette.text);
     const std::int64_t largest = m_cats[static_cast<std::size_t>(order[0])].total_size();
     float ry = top + 46;
     int rank = 0;
@@ -288,6 +294,10 @@ void App::draw_overview() {
 // --- Input ---
 
 void App::overview_on_click(const HitTarget& target) {
+    if (target.act == Act::SelectOld) {
+        ask_age(true);
+        return;
+    }
     std::lock_guard<std::mutex> lock(m_mutex);
     switch (target.act) {
         case Act::LegendEntry:
