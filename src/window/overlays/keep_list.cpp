@@ -27,7 +27,7 @@ constexpr float kMaxWidth = 560;
 constexpr float kInset = 22;
 constexpr float kListTop = 82;            // from the panel's top to the first folder
 constexpr float kRowHeight = 34;          // one folder and its button
-constexpr float kHeightBeyondList = 150;  // title, caption, "Add folder …", "Close"
+constexpr float kHeightBeyondList = 180;  // title, caption, "Add folder …", "Close"
 constexpr float kButtonPadding = 26;      // as draw_button draws it
 constexpr int kMinRows = 3;               // the panel's height holds at least these
 
