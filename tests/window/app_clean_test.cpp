@@ -6,9 +6,15 @@
 #include <future>
 #include <thread>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "app_probe.h"
 #include "base/format.h"
 #include "base/i18n.h"
+#include "deletion_support.h"
 #include "test_support.h"
 #include "window/app.h"
 
@@ -304,4 +310,53 @@ TEST_F(AppCleanTest, AConfirmationAnsweredWhileAWorkerRunsDeletesNothingAndSaysS
     EXPECT_TRUE(exists_no_follow(home / "cache/a"));
     std::lock_guard<std::mutex> lock(probe.mutex());
     EXPECT_TRUE(probe.status_is_error());
+}
+
+// --- Safeguards ---
+
+TEST_F(AppCleanTest, TheConfirmationNamesAnEntryInUseAndTheDeletionLeavesItForManualRemoval) {
+    Item busy = real_item("cache/busy", 100);
+    Item idle = real_item("cache/idle", 100);
+    busy.name = "busy-entry";
+    set_cats({{busy, idle}});
+    const std::string cwd = busy.path;
+    testing_support::Sleeper user("/bin/sleep", [&] { (void)!::chdir(cwd.c_str()); });
+    ASSERT_TRUE(user.started());
+    const std::string process = "sleep (" + std::to_string(user.pid()) + ")";
+
+    probe.confirm_clean();
+    ASSERT_EQ(probe.overlay(), App::Overlay::Dialog);
+    EXPECT_NE(probe.dialog_message().find(
+                  I18n::instance().trf("In use, will be left out: %s", "busy-entry — " + process)),
+              std::string::npos)
+        << probe.dialog_message();
+
+    probe.overlay() = App::Overlay::None;
+    clean_to_completion();
+    EXPECT_TRUE(exists_no_follow(busy.path + "/f"));
+    EXPECT_FALSE(exists_no_follow(idle.path));
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    ASSERT_EQ(probe.manual().size(), 1u);
+    EXPECT_EQ(probe.manual()[0].detail, I18n::instance().trf("In use by %s", process));
+    EXPECT_EQ(probe.status().rfind(probe.manual()[0].detail, 0), 0u) << probe.status();
+}
+
+TEST_F(AppCleanTest, AnEntryReplacedSinceTheScanIsNotDeleted) {
+    Item entry = real_item("cache/swapped", 100);
+    struct stat st {};
+    ASSERT_EQ(::lstat(entry.path.c_str(), &st), 0);
+    entry.dev = st.st_dev;
+    entry.ino = st.st_ino;
+    set_cats({{entry}});
+    // Another folder takes the name after the scan; its inode differs, since
+    // it is made while the old one still exists.
+    make_dirs(home.path(), "cache/other");
+    write_file(home / "cache/other/precious", 10);
+    std::filesystem::remove_all(entry.path);
+    std::filesystem::rename(home / "cache/other", entry.path);
+    clean_to_completion();
+    EXPECT_TRUE(exists_no_follow(entry.path + "/precious"));
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    EXPECT_EQ(probe.status().rfind(I18n::instance().tr("Changed since the scan"), 0), 0u)
+        << probe.status();
 }
