@@ -384,8 +384,9 @@ private:
     // Replaces any open overlay with a dialog; the last button is rightmost.
     void show_dialog(const std::string& title, const std::string& message,
                      std::vector<DialogButton> buttons);
-    // The last target containing the point (later targets lie on top).
-    HitTarget hit_test(double x, double y) const;
+    // The last enabled target containing the point (later targets lie on
+    // top); for the secondary button a disabled entry card counts too.
+    HitTarget hit_test(double x, double y, bool right = false) const;
     // Hands a clicked target to the screen that registered it.
     void route_click(const HitTarget& target, bool right);
     // Closes the open overlay, or goes back from the language list to Settings.

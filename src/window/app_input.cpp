@@ -13,10 +13,13 @@
 
 // --- Hit testing ---
 
-App::HitTarget App::hit_test(double x, double y) const {
+App::HitTarget App::hit_test(double x, double y, bool right) const {
     HitTarget found;
     for (const HitTarget& t : m_targets) {
-        if (t.enabled && t.rect.contains(x, y))
+        // A kept entry's card takes no tick, but the secondary button still
+        // shows the entry in the file manager.
+        const bool reachable = t.enabled || (right && t.act == Act::ToggleItem);
+        if (reachable && t.rect.contains(x, y))
             found = t;
     }
     return found;
@@ -30,7 +33,7 @@ void App::overlay_back() {
 }
 
 void App::on_click(double x, double y, bool right) {
-    const HitTarget target = hit_test(x, y);
+    const HitTarget target = hit_test(x, y, right);
     const Overlay before = m_overlay;
     // An overlay takes every click: one outside its own controls closes it.
     if (m_overlay != Overlay::None && target.act == Act::None) {

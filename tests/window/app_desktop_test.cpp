@@ -74,6 +74,25 @@ TEST_F(AppDesktopTest, ARightClickOnAnEntryRevealsItAndLeavesItUnticked) {
     EXPECT_FALSE(probe.cats()[0].items[0].selected);
 }
 
+TEST_F(AppDesktopTest, ARightClickOnAKeptEntryStillRevealsItThoughItsCardTakesNoTick) {
+    probe.selection() = "cache";
+    probe.set_kept({"/home/u/.cache/tool/a b"});
+    probe.draw(1100, 720);
+    const App::HitTarget* card = nullptr;
+    for (const App::HitTarget& t : probe.targets()) {
+        if (t.act == App::Act::ToggleItem && t.index == 0)
+            card = &t;
+    }
+    ASSERT_NE(card, nullptr);
+    ASSERT_FALSE(card->enabled);
+    const double x = card->rect.x + 40, y = card->rect.y + card->rect.h / 2;
+    probe.click(x, y);
+    probe.click(x, y, true);
+    EXPECT_EQ(recorder.next_run(), std::vector<std::string>{"/home/u/.cache/tool/a b"});
+    std::lock_guard<std::mutex> lock(probe.mutex());
+    EXPECT_FALSE(probe.cats()[0].items[0].selected);
+}
+
 TEST_F(AppDesktopTest, OpenFolderRevealsTheCategorysFolder) {
     probe.selection() = "cache";
     probe.click_target(target(App::Act::RevealCategory));
